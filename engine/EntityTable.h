@@ -1,0 +1,20 @@
+// The named character references: the 252 of HTML 4.01 and "&apos;", ordered by code point.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace gridmint {
+
+struct EntityReference {
+    std::u16string_view reference;  // as written: "&amp;"
+    char16_t codeUnit;
+};
+
+extern const std::array<EntityReference, 253> entityTable;
+
+// The code unit of a whole reference ("&" and ";" included), case-sensitive; none if unknown.
+std::optional<char16_t> lookupEntity(std::u16string_view reference);
+
+}  // namespace gridmint

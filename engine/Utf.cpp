@@ -1,0 +1,143 @@
+#include "Utf.h"
+
+namespace gridmint {
+
+namespace {
+
+// Length of the sequence that starts with `lead`, 0 when it cannot start one.
+int sequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead < 0xC2) return 0;  // continuation byte, or a lead of an overlong 2-byte form
+    if (lead < 0xE0) return 2;
+    if (lead < 0xF0) return 3;
+    if (lead < 0xF5) return 4;
+    return 0;
+}
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes the sequence at `p` (of `available` bytes); returns its length, 0 when invalid.
+int decodeSequence(const unsigned char* p, size_t available, char32_t& codePoint) {
+    const int length = sequenceLength(p[0]);
+    if (length == 0 || static_cast<size_t>(length) > available) return 0;
+    for (int i = 1; i < length; ++i) {
+        if (!isContinuation(p[i])) return 0;
+    }
+    switch (length) {
+        case 1: codePoint = p[0]; return 1;
+        case 2: codePoint = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F); return 2;
+        case 3:
+            codePoint = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
+            return 3;
+        default:
+            codePoint = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+                        (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+            if (codePoint < 0x10000 || codePoint > 0x10FFFF) return 0;
+            return 4;
+    }
+}
+
+void appendCodePoint(Text& out, char32_t codePoint) {
+    if (codePoint < 0x10000) {
+        out.push_back(static_cast<char16_t>(codePoint));
+    } else {
+        codePoint -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    }
+}
+
+// Decodes strictly; on an invalid sequence either fails or substitutes U+FFFD.
+std::optional<Text> decode(std::string_view bytes, bool substitute) {
+    Text out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t remaining = bytes.size();
+    while (remaining > 0) {
+        if (p[0] < 0x80) {
+            out.push_back(p[0]);
+            ++p;
+            --remaining;
+            continue;
+        }
+        char32_t codePoint = 0;
+        int length = decodeSequence(p, remaining, codePoint);
+        if (length == 0) {
+            if (!substitute) return std::nullopt;
+            codePoint = 0xFFFD;
+            length = 1;
+        }
+        appendCodePoint(out, codePoint);
+        p += length;
+        remaining -= static_cast<size_t>(length);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<Text> decodeUtf8(std::string_view bytes) { return decode(bytes, false); }
+
+Text fromUtf8(std::string_view bytes) { return *decode(bytes, true); }
+
+bool isValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t remaining = bytes.size();
+    while (remaining > 0) {
+        if (p[0] < 0x80) {
+            ++p;
+            --remaining;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const int length = decodeSequence(p, remaining, codePoint);
+        if (length == 0) return false;
+        p += length;
+        remaining -= static_cast<size_t>(length);
+    }
+    return true;
+}
+
+Text decodeLatin1(std::string_view bytes) {
+    Text out(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+        }
+        if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        }
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::string toUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendUtf8(out, text);
+    return out;
+}
+
+}  // namespace gridmint

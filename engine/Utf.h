@@ -1,0 +1,29 @@
+// Conversions between UTF-8 bytes and UTF-16 text that need no converter: the fast, strict
+// path used for most pages, and the way text leaves the system as UTF-8.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Text.h"
+
+namespace gridmint {
+
+// Strict UTF-8: overlong forms, encoded surrogates and code points above U+10FFFF fail.
+std::optional<Text> decodeUtf8(std::string_view bytes);
+
+// True when the bytes are strict UTF-8 (the rules of decodeUtf8).
+bool isValidUtf8(std::string_view bytes);
+
+// Each byte becomes the code unit of the same value (ISO-8859-1).
+Text decodeLatin1(std::string_view bytes);
+
+// UTF-8 of the text; a lone surrogate is written as U+FFFD.
+std::string toUtf8(std::u16string_view text);
+void appendUtf8(std::string& out, std::u16string_view text);
+
+// The text of a UTF-8 literal or ASCII string; invalid sequences become U+FFFD.
+Text fromUtf8(std::string_view bytes);
+
+}  // namespace gridmint
