@@ -29,7 +29,9 @@ ByteBuffer::ByteBuffer(std::string bytes) {
     storage_ = std::move(heap);
 }
 
-ByteBuffer ByteBuffer::copyOf(std::string_view bytes) { return ByteBuffer(std::string(bytes)); }
+ByteBuffer ByteBuffer::copyOf(std::string_view bytes) {
+    return ByteBuffer(std::string(bytes));
+}
 
 bool ByteBuffer::mapFile(const std::string& path, ByteBuffer& out, int& errorNumber) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -10,7 +10,7 @@
 namespace gridmint {
 
 class ByteBuffer {
-public:
+  public:
     ByteBuffer() = default;
     // Takes the bytes of `bytes` without copying them.
     explicit ByteBuffer(std::string bytes);
@@ -30,7 +30,7 @@ public:
     bool empty() const { return view_.empty(); }
     std::string_view view() const { return view_; }
 
-private:
+  private:
     struct Storage {
         virtual ~Storage() = default;
     };

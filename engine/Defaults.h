@@ -16,7 +16,7 @@ inline constexpr std::string_view userAgent = "userAgentString";
 }  // namespace defaultsKey
 
 class Defaults {
-public:
+  public:
     virtual ~Defaults() = default;
     // An absent key reads as 0, false or no value.
     virtual long integerForKey(std::string_view key) const = 0;
@@ -26,7 +26,7 @@ public:
 
 // Settings held in memory: for tests, and for callers that override a few keys.
 class InMemoryDefaults : public Defaults {
-public:
+  public:
     InMemoryDefaults() = default;
     InMemoryDefaults& set(std::string_view key, std::string value);
     InMemoryDefaults& set(std::string_view key, long value);
@@ -37,13 +37,13 @@ public:
     bool boolForKey(std::string_view key) const override;
     std::optional<std::string> stringForKey(std::string_view key) const override;
 
-private:
+  private:
     std::map<std::string, std::string, std::less<>> values_;
 };
 
 // Reads every key from `overrides` when it holds it, else from `base`.
 class LayeredDefaults : public Defaults {
-public:
+  public:
     LayeredDefaults(const Defaults& overrides, const Defaults& base)
         : overrides_(overrides), base_(base) {}
 
@@ -51,7 +51,7 @@ public:
     bool boolForKey(std::string_view key) const override;
     std::optional<std::string> stringForKey(std::string_view key) const override;
 
-private:
+  private:
     const Defaults& overrides_;
     const Defaults& base_;
 };

@@ -18,7 +18,7 @@
 namespace gridmint {
 
 class HTMLTableParser {
-public:
+  public:
     // The bytes route: settles the encoding (a charset declared in the page's head replaces
     // `useEncoding`), keeps the bytes and scans them. No parser (nullptr) for empty bytes.
     static std::unique_ptr<HTMLTableParser> initWithData(ByteBuffer bytes, TextEncoding useEncoding,
@@ -55,7 +55,11 @@ public:
     // Decodes one run of collected bytes into its final text.
     Text unescapedStringFromBuffer(const char* buffer, size_t length, bool returnsAreSeparators);
 
-private:
+  private:
+    // The bytes route, with or without letting a declared charset replace the encoding.
+    static std::unique_ptr<HTMLTableParser> makeParser(ByteBuffer bytes, TextEncoding useEncoding,
+                                                       const Defaults& defaults,
+                                                       bool honourDeclaredCharset);
     HTMLTableParser(ByteBuffer bytes, TextEncoding encoding, const Defaults& settings);
 
     void bigKahunaPass();

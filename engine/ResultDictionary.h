@@ -13,7 +13,7 @@
 namespace gridmint {
 
 class ResultDictionary {
-public:
+  public:
     using Entry = std::pair<Text, Table>;
 
     bool contains(const Text& name) const { return index_.count(name) != 0; }
@@ -30,7 +30,7 @@ public:
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
 
-private:
+  private:
     std::vector<Entry> entries_;
     std::unordered_map<Text, size_t> index_;
 };

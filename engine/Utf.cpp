@@ -14,7 +14,9 @@ int sequenceLength(unsigned char lead) {
     return 0;
 }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Decodes the sequence at `p` (of `available` bytes); returns its length, 0 when invalid.
 int decodeSequence(const unsigned char* p, size_t available, char32_t& codePoint) {
@@ -27,7 +29,8 @@ int decodeSequence(const unsigned char* p, size_t available, char32_t& codePoint
         case 1: codePoint = p[0]; return 1;
         case 2: codePoint = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F); return 2;
         case 3:
-            codePoint = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            codePoint =
+                (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
             if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
             return 3;
         default:
@@ -77,9 +80,13 @@ std::optional<Text> decode(std::string_view bytes, bool substitute) {
 
 }  // namespace
 
-std::optional<Text> decodeUtf8(std::string_view bytes) { return decode(bytes, false); }
+std::optional<Text> decodeUtf8(std::string_view bytes) {
+    return decode(bytes, false);
+}
 
-Text fromUtf8(std::string_view bytes) { return *decode(bytes, true); }
+Text fromUtf8(std::string_view bytes) {
+    return *decode(bytes, true);
+}
 
 bool isValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

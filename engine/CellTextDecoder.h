@@ -1,0 +1,33 @@
+// Turns the bytes collected for one cell (or one id or class value) into its final text:
+// decoded in the document's encoding or the fallback list, references resolved, trimmed,
+// line breaks flattened.
+#pragma once
+
+#include <cstddef>
+
+#include "Defaults.h"
+#include "Text.h"
+#include "TextCodec.h"
+
+namespace gridmint {
+
+class CellTextDecoder {
+  public:
+    // `defaults` must outlive every call of decode.
+    CellTextDecoder(TextEncoding useEncoding, const Defaults& defaults);
+
+    Text decode(const char* buffer, size_t length, bool returnsAreSeparators);
+
+  private:
+    Text decodeBytes(std::string_view bytes);
+
+    TextEncoding useEncoding_;
+    const Defaults& defaults_;
+    TextDecoder documentDecoder_;
+};
+
+// Removes White_Space from both ends, then turns CR and LF into spaces and halves every run
+// of spaces (rounding up); without separators CR and LF are removed and spaces kept.
+Text trimAndFlatten(std::u16string_view text, bool returnsAreSeparators);
+
+}  // namespace gridmint

@@ -1,0 +1,71 @@
+// Making a parser: every route ends in the bytes route, which settles the encoding, keeps
+// the bytes and runs the scan pass before the parser is handed out.
+#include "HTMLTableParser.h"
+
+#include "Log.h"
+#include "Utf.h"
+
+namespace gridmint {
+
+namespace {
+
+void logWhenVerbose(const Defaults& defaults, std::string_view message) {
+    if (defaults.integerForKey(defaultsKey::verbosity) > 0) logLine(message);
+}
+
+}  // namespace
+
+HTMLTableParser::HTMLTableParser(ByteBuffer bytes, TextEncoding encoding, const Defaults& settings)
+    : defaults(&settings),
+      useEncoding(encoding),
+      data(std::move(bytes)),
+      l(data.size()),
+      cellDecoder(encoding, settings) {}
+
+std::unique_ptr<HTMLTableParser> HTMLTableParser::initWithData(ByteBuffer bytes,
+                                                               TextEncoding useEncoding,
+                                                               const Defaults& defaults) {
+    return makeParser(std::move(bytes), useEncoding, defaults, true);
+}
+
+std::unique_ptr<HTMLTableParser> HTMLTableParser::initWithHTMLString(std::u16string_view html,
+                                                                     const Defaults& defaults) {
+    return makeParser(ByteBuffer(toUtf8(html)), encoding::utf8, defaults, false);
+}
+
+std::unique_ptr<HTMLTableParser> HTMLTableParser::makeParser(ByteBuffer bytes,
+                                                             TextEncoding useEncoding,
+                                                             const Defaults& defaults,
+                                                             bool honourDeclaredCharset) {
+    if (useEncoding == encoding::none) {
+        logWhenVerbose(defaults, "parser initiated with nil text encoding");
+    }
+    if (honourDeclaredCharset) {
+        if (auto charset = extractCharsetFromHTML(bytes.view())) {
+            if (TextEncoding declared = encodingForCharset(*charset)) {
+                useEncoding = declared;
+            }
+        }
+    }
+    if (bytes.empty()) {
+        logWhenVerbose(defaults, "parser initiated with nil or no data");
+        return nullptr;
+    }
+    std::unique_ptr<HTMLTableParser> parser(
+        new HTMLTableParser(std::move(bytes), useEncoding, defaults));
+    parser->bigKahunaPass();
+    parser->defaults = nullptr;  // nothing reads the settings once the pass is over
+    return parser;
+}
+
+Text HTMLTableParser::getDataString() const {
+    auto text = decodeUtf8(data.view());
+    return text ? std::move(*text) : Text();
+}
+
+Text HTMLTableParser::unescapedStringFromBuffer(const char* buffer, size_t length,
+                                                bool returnsAreSeparators) {
+    return cellDecoder.decode(buffer, length, returnsAreSeparators);
+}
+
+}  // namespace gridmint

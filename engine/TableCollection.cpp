@@ -1,0 +1,68 @@
+// Gathering cells into rows and rows into tables, and naming each stored table.
+//
+// One row and one table are being built at any time; the scan calls these operations at
+// cell, row and table end tags without regard to nesting or order. A row exists only once it
+// has a cell and a table is stored only once it has a row, so no stored table or row is empty.
+// What is still being built when the scan ends is dropped.
+#include <string>
+
+#include "HTMLTableParser.h"
+#include "Utf.h"
+
+namespace gridmint {
+
+void HTMLTableParser::endTableData(Text cell) {
+    if (!currentDataArray) currentDataArray.emplace();
+    currentDataArray->push_back(std::move(cell));
+}
+
+void HTMLTableParser::endTableRow() {
+    if (!currentDataArray) return;
+    if (!currentRowArray) currentRowArray.emplace();
+    currentRowArray->push_back(std::move(*currentDataArray));
+    currentDataArray.reset();
+}
+
+// The row being built, if any, stays: its cells become the start of the next row ended.
+void HTMLTableParser::endTable() {
+    if (!currentRowArray) return;
+    Text base = getCurrentClassOrId();
+    Text name = base;
+    if (resultDictionary.contains(base)) {
+        // The first "<base> (n)" not taken yet, n from 1. Names are only ever added, so every
+        // suffix below the remembered one is still taken and the search can resume there.
+        long& suffix = nextNameSuffix.try_emplace(base, 1).first->second;
+        do {
+            name = base + u" (" + fromUtf8(std::to_string(suffix)) + u")";
+            ++suffix;
+        } while (resultDictionary.contains(name));
+    }
+    resultDictionary.insert(std::move(name), std::move(*currentRowArray));
+    currentRowArray.reset();
+}
+
+// The id of the last table start tag that had one (an empty id counts), else its class,
+// else a generated name.
+Text HTMLTableParser::getCurrentClassOrId() {
+    if (currentTableId) return *currentTableId;
+    if (currentTableClass) return *currentTableClass;
+    return getNoNameName();
+}
+
+Text HTMLTableParser::getNoNameName() {
+    ++noNameCounter;
+    return u"noclass " + fromUtf8(std::to_string(noNameCounter));
+}
+
+void HTMLTableParser::resetCollection() {
+    isScriptOrComment = false;
+    noNameCounter = 0;
+    currentTableClass.reset();
+    currentTableId.reset();
+    resultDictionary = ResultDictionary();
+    currentRowArray.reset();
+    currentDataArray.reset();
+    nextNameSuffix.clear();
+}
+
+}  // namespace gridmint
