@@ -1,0 +1,162 @@
+#include "Extract.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "Console.h"
+#include "CsvWriter.h"
+#include "JsonWriter.h"
+#include "OutputFile.h"
+#include "SafeFileName.h"
+#include "SourceLoader.h"
+#include "TableListing.h"
+#include "Utf.h"
+
+namespace gridmint::cli {
+
+namespace {
+
+// The settings that the command line sets for this run.
+InMemoryDefaults overridesFrom(const Options& options) {
+    InMemoryDefaults overrides;
+    if (options.verbose) overrides.set(defaultsKey::verbosity, 1L);
+    if (options.consolidateWhitespace) overrides.set(defaultsKey::consolidateWhitespace, true);
+    return overrides;
+}
+
+// The position of the table called `name`. The exact name wins; otherwise a name matches by
+// its UTF-8 form, which is how --list shows it (a lone surrogate shows as U+FFFD).
+std::optional<size_t> findTable(const ResultDictionary& result, const std::string& name) {
+    const Text wanted = fromUtf8(name);
+    for (size_t i = 0; i < result.size(); ++i) {
+        if (result.at(i).first == wanted) return i;
+    }
+    for (size_t i = 0; i < result.size(); ++i) {
+        if (toUtf8(result.at(i).first) == name) return i;
+    }
+    return std::nullopt;
+}
+
+class Run {
+  public:
+    Run(const Options& options, const std::string& source, const ResultDictionary& result)
+        : options_(options), source_(source), result_(result) {}
+
+    int printSelection() {
+        switch (options_.selection) {
+            case Selection::json: return deliver(jsonFromResult(result_) + "\n");
+            case Selection::list: return printList();
+            case Selection::table: return printNamed();
+            case Selection::index: return printIndexed();
+            case Selection::all: return printAll();
+            case Selection::automatic: return printSingle();
+        }
+        return exitStatus::failure;
+    }
+
+  private:
+    // Writes the bytes to the output file when one is given, else to standard output.
+    int deliver(const std::string& bytes) {
+        if (options_.outputPath && *options_.outputPath != "-") {
+            std::string error;
+            if (writeFileAtomically(*options_.outputPath, bytes, error)) return exitStatus::success;
+            printError(error);
+            return exitStatus::failure;
+        }
+        if (writeStandardOutput(bytes)) return exitStatus::success;
+        printError(std::string("cannot write standard output: ") + std::strerror(errno));
+        return exitStatus::failure;
+    }
+
+    int deliverTable(size_t position) {
+        return deliver(csvUtf8FromArrays(result_.at(position).second));
+    }
+
+    int noTable() {
+        printError("no table found in " + source_);
+        return exitStatus::failure;
+    }
+
+    int printList() {
+        if (result_.empty()) printError("no table found in " + source_);
+        return deliver(tableListing(result_));
+    }
+
+    int printNamed() {
+        if (result_.empty()) return noTable();
+        if (const auto position = findTable(result_, options_.tableName))
+            return deliverTable(*position);
+        printError("no table named '" + options_.tableName + "' in " + source_ +
+                   "; its tables are:");
+        writeStandardError(tableListing(result_));
+        return exitStatus::failure;
+    }
+
+    int printIndexed() {
+        if (result_.empty()) return noTable();
+        if (options_.tableIndex <= result_.size()) return deliverTable(options_.tableIndex - 1);
+        printError("no table number " + std::to_string(options_.tableIndex) + " in " + source_ +
+                   ", which holds " + std::to_string(result_.size()) + ":");
+        writeStandardError(tableListing(result_));
+        return exitStatus::failure;
+    }
+
+    int printSingle() {
+        if (result_.empty()) return noTable();
+        if (result_.size() == 1) return deliverTable(0);
+        writeStandardError(tableListing(result_));
+        printError(source_ + " holds " + std::to_string(result_.size()) +
+                   " tables; choose one with --table NAME or --index N, or write them all "
+                   "with --all DIR");
+        return exitStatus::usage;
+    }
+
+    // Writes each table to its own file; stops at the first file that cannot be written.
+    int printAll() {
+        if (result_.empty()) return noTable();
+        const std::filesystem::path directory(options_.allDirectory);
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) {
+            printError("cannot create directory '" + options_.allDirectory +
+                       "': " + error.message());
+            return exitStatus::failure;
+        }
+        UniqueFileStems stems;
+        for (const auto& [name, table] : result_) {
+            const std::string path = (directory / (stems.next(name) + ".csv")).string();
+            std::string message;
+            if (!writeFileAtomically(path, csvUtf8FromArrays(table), message)) {
+                printError(message);
+                return exitStatus::failure;
+            }
+            if (!writeStandardOutput(path + "\n")) {
+                printError(std::string("cannot write standard output: ") + std::strerror(errno));
+                return exitStatus::failure;
+            }
+        }
+        return exitStatus::success;
+    }
+
+    const Options& options_;
+    const std::string& source_;
+    const ResultDictionary& result_;
+};
+
+}  // namespace
+
+int runExtract(const Options& options, const Defaults& settings) {
+    const InMemoryDefaults overrides = overridesFrom(options);
+    const LayeredDefaults defaults(overrides, settings);
+    const LoadedSource loaded = loadSource(options.source, options.encoding, defaults);
+    if (!loaded.parser) {
+        printError(loaded.error);
+        return exitStatus::failure;
+    }
+    return Run(options, loaded.description, loaded.parser->getResultDictionary()).printSelection();
+}
+
+}  // namespace gridmint::cli

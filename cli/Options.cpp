@@ -1,0 +1,196 @@
+// Hand-rolled parsing, so that the rules stay exact and visible: a value option takes the
+// next argument verbatim even when it begins with "-" (a table may be named "-x"), long
+// options also accept "--name=value", and "--" ends the options.
+#include "Options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace gridmint::cli {
+
+namespace {
+
+constexpr std::string_view programName = "gridmint-extract";
+
+// A whole number in decimal digits, or with `hexAllowed` also "0x" and hexadecimal digits.
+std::optional<unsigned long long> parseUnsigned(std::string_view text, bool hexAllowed) {
+    int base = 10;
+    if (hexAllowed && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    unsigned long long value = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+class Parser {
+  public:
+    explicit Parser(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+    ParsedOptions run() {
+        while (position_ < arguments_.size() && result_.error.empty()) {
+            const std::string& argument = arguments_[position_++];
+            if (onlySourcesFollow_ || argument == "-" || argument.empty() || argument[0] != '-') {
+                takeSource(argument);
+            } else if (argument == "--") {
+                onlySourcesFollow_ = true;
+            } else {
+                takeOption(argument);
+                if (options().help || options().version) return result_;
+            }
+        }
+        if (result_.error.empty()) checkCombinations();
+        return result_;
+    }
+
+  private:
+    Options& options() { return result_.options; }
+
+    void fail(std::string message) {
+        if (result_.error.empty()) result_.error = std::move(message);
+    }
+
+    void takeSource(const std::string& argument) {
+        if (options().source)
+            return fail("only one SOURCE may be given (also got '" + argument + "')");
+        options().source = argument;
+    }
+
+    // Splits "--name=value"; a short option or a long one without "=" has no inline value.
+    void takeOption(const std::string& argument) {
+        std::string name = argument;
+        std::optional<std::string> inlineValue;
+        if (argument.rfind("--", 0) == 0) {
+            if (const size_t equals = argument.find('='); equals != std::string::npos) {
+                name = argument.substr(0, equals);
+                inlineValue = argument.substr(equals + 1);
+            }
+        }
+        if (takeFlag(name)) {
+            if (inlineValue) fail("option '" + name + "' takes no value");
+            return;
+        }
+        if (!isValueOption(name)) return fail("unknown option '" + argument + "'");
+        if (!inlineValue) {
+            if (position_ == arguments_.size()) return fail("option '" + name + "' needs a value");
+            inlineValue = arguments_[position_++];
+        }
+        takeValue(name, *inlineValue);
+    }
+
+    bool takeFlag(const std::string& name) {
+        if (name == "-h" || name == "--help") {
+            options().help = true;
+        } else if (name == "--version") {
+            options().version = true;
+        } else if (name == "--json") {
+            select(Selection::json, name);
+        } else if (name == "--list") {
+            select(Selection::list, name);
+        } else if (name == "--consolidate-whitespace") {
+            options().consolidateWhitespace = true;
+        } else if (name == "-v" || name == "--verbose") {
+            options().verbose = true;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    static bool isValueOption(const std::string& name) {
+        return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
+               name == "--output" || name == "--encoding";
+    }
+
+    void takeValue(const std::string& name, const std::string& value) {
+        if (name == "--table") {
+            select(Selection::table, name);
+            options().tableName = value;
+        } else if (name == "--index") {
+            select(Selection::index, name);
+            const auto index = parseUnsigned(value, false);
+            if (!index || *index == 0) {
+                return fail("invalid value '" + value + "' for --index: expected a number from 1");
+            }
+            options().tableIndex = static_cast<size_t>(*index);
+        } else if (name == "--all") {
+            select(Selection::all, name);
+            if (value.empty()) return fail("option '--all' needs a directory");
+            options().allDirectory = value;
+        } else if (name == "-o" || name == "--output") {
+            if (value.empty()) return fail("option '" + name + "' needs a file name");
+            if (options().outputPath) return fail("option '" + name + "' given twice");
+            options().outputPath = value;
+        } else {
+            const auto number = parseUnsigned(value, true);
+            if (!number) {
+                return fail("invalid value '" + value +
+                            "' for --encoding: expected an encoding number such as 4 or "
+                            "0x80000421");
+            }
+            options().encoding = *number;
+        }
+    }
+
+    void select(Selection selection, const std::string& name) {
+        if (selectionName_.empty()) {
+            options().selection = selection;
+            selectionName_ = name;
+        } else {
+            fail("options '" + selectionName_ + "' and '" + name + "' cannot be combined");
+        }
+    }
+
+    void checkCombinations() {
+        const Selection selection = options().selection;
+        if (options().outputPath && (selection == Selection::list || selection == Selection::all)) {
+            fail("option '--output' cannot be combined with '" + selectionName_ + "'");
+        }
+    }
+
+    const std::vector<std::string>& arguments_;
+    size_t position_ = 0;
+    bool onlySourcesFollow_ = false;
+    std::string selectionName_;
+    ParsedOptions result_;
+};
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
+    return Parser(arguments).run();
+}
+
+std::string usageText() {
+    return R"(Usage: gridmint-extract [OPTIONS] [SOURCE]
+Finds the tables in an HTML page and prints them as CSV.
+
+  SOURCE may be a file, or "-" or nothing for standard input.
+
+  --json                 the whole result as one JSON object: table names in page
+                         order, each an array of rows of cell strings
+  --list                 one line per table: name TAB rows TAB columns
+  --table NAME           that table as CSV (NAME is taken verbatim)
+  --index N              the N-th table (1-based, page order) as CSV
+  --all DIR              every table into DIR/<name>.csv; prints the paths written
+  -o, --output FILE      write the CSV to FILE (replaced atomically) instead of stdout
+  --encoding N           the encoding number the bytes start from (default 4, UTF-8)
+  --consolidate-whitespace   merge runs of white space in cells, for this run
+  -v, --verbose          write the engine's diagnostic lines to stderr, for this run
+  -h, --help             show this text
+  --version              show the version
+
+With no selection option, a page with one table prints it; a page with several lists
+them on stderr and exits with 2.
+Exit status: 0 success, 1 no table, unknown table or unreadable input, 2 bad usage.
+)";
+}
+
+std::string versionText() {
+    return std::string(programName) + " " GRIDMINT_VERSION " (" GRIDMINT_BUILD_NUMBER ")";
+}
+
+}  // namespace gridmint::cli

@@ -1,0 +1,88 @@
+#include "OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace gridmint::cli {
+
+namespace {
+
+std::string directoryOf(const std::string& path) {
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    return parent.empty() ? "." : parent;
+}
+
+// The permissions the new file gets: those of the file it replaces, or what a newly created
+// file would get. mkstemp alone would leave it readable by the owner only.
+mode_t modeFor(const std::string& path) {
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        return existing.st_mode & 07777;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// Writes, sets the permissions, flushes to disk and closes; returns 0 or the errno of the
+// step that failed (the descriptor is closed either way).
+int fillAndClose(int fd, std::string_view bytes, mode_t mode) {
+    if (!writeAll(fd, bytes) || fchmod(fd, mode) != 0 || fsync(fd) != 0) {
+        const int cause = errno;
+        close(fd);
+        return cause;
+    }
+    return close(fd) == 0 ? 0 : errno;
+}
+
+// Makes the rename itself durable; some file systems cannot sync a directory, which is
+// not a failure of the write.
+void syncDirectory(const std::string& directory) {
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+std::string failure(const std::string& path, int errorNumber) {
+    return "cannot write '" + path + "': " + std::strerror(errorNumber);
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+    const std::string directory = directoryOf(path);
+    std::string temporary = directory + "/.gridmint-XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = failure(path, errno);
+        return false;
+    }
+    int cause = fillAndClose(fd, bytes, modeFor(path));
+    if (cause == 0 && rename(temporary.c_str(), path.c_str()) != 0) cause = errno;
+    if (cause != 0) {
+        unlink(temporary.c_str());
+        error = failure(path, cause);
+        return false;
+    }
+    syncDirectory(directory);
+    return true;
+}
+
+}  // namespace gridmint::cli

@@ -1,0 +1,15 @@
+// Writing a file so that its destination never holds a partial result: the bytes go to a
+// temporary file beside the destination, are flushed to disk, and the temporary file is then
+// renamed over the destination. Whatever fails, the destination keeps its old contents.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace gridmint::cli {
+
+// Replaces the file at `path` with `bytes`. On failure returns false and sets `error` to a
+// sentence naming the file and the system's reason; no temporary file is left behind.
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
+
+}  // namespace gridmint::cli

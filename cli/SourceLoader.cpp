@@ -1,0 +1,64 @@
+#include "SourceLoader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "ByteBuffer.h"
+
+namespace gridmint::cli {
+
+namespace {
+
+bool readStandardInput(std::string& bytes, int& errorNumber) {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            errorNumber = errno;
+            return false;
+        }
+        if (n == 0) return true;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+// Reads the bytes of the source into `bytes`; on failure sets the error of `loaded`.
+bool readSource(const std::optional<std::string>& source, LoadedSource& loaded, ByteBuffer& bytes) {
+    int errorNumber = 0;
+    if (!source || *source == "-") {
+        std::string input;
+        if (!readStandardInput(input, errorNumber)) {
+            loaded.error = std::string("cannot read standard input: ") + std::strerror(errorNumber);
+            return false;
+        }
+        bytes = ByteBuffer(std::move(input));
+        return true;
+    }
+    if (!ByteBuffer::mapFile(*source, bytes, errorNumber)) {
+        loaded.error = "cannot read " + loaded.description + ": " + std::strerror(errorNumber);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding encoding,
+                        const Defaults& defaults) {
+    LoadedSource loaded;
+    loaded.description = (!source || *source == "-") ? "standard input" : "'" + *source + "'";
+    ByteBuffer bytes;
+    if (!readSource(source, loaded, bytes)) return loaded;
+    if (bytes.empty()) {
+        loaded.error = loaded.description + " is empty: there is no page to read";
+        return loaded;
+    }
+    loaded.parser = HTMLTableParser::initWithData(std::move(bytes), encoding, defaults);
+    if (!loaded.parser) loaded.error = "cannot scan " + loaded.description;
+    return loaded;
+}
+
+}  // namespace gridmint::cli
