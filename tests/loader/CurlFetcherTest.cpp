@@ -1,0 +1,243 @@
+// The fetcher against a real HTTP server on 127.0.0.1: what goes out, what comes back, and
+// the guards against servers that stall, redirect forever or send too much.
+#include "CurlFetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+
+#include "TestHttpServer.h"
+
+namespace gridmint {
+namespace {
+
+using test::ScriptedResponse;
+using test::TestHttpServer;
+using Stall = ScriptedResponse::Stall;
+using namespace std::chrono_literals;
+
+const std::string page = "<table><tr><td>a</td></tr></table>";
+
+ScriptedResponse html(std::string body, int status = 200) {
+    return {status, {{"Content-Type", "text/html; charset=utf-8"}}, std::move(body)};
+}
+
+ScriptedResponse redirect(std::string location) {
+    return {302, {{"Location", std::move(location)}, {"Content-Type", "text/html"}}, "moved"};
+}
+
+class CurlFetcherTest : public ::testing::Test {
+  protected:
+    CurlFetcherTest() {
+        options.connectTimeout = 5s;
+        options.idleTimeout = 1s;
+    }
+
+    FetchResult get(std::string_view target, const std::string& userAgent = "TestAgent/1") {
+        return fetcher.fetch(server.url(target), userAgent, options);
+    }
+
+    TestHttpServer server;
+    CurlFetcher fetcher;
+    FetchOptions options;
+};
+
+TEST_F(CurlFetcherTest, pageArrivesWithItsHeaderFields) {
+    server.route("/page", html(page));
+    const FetchResult result = get("/page");
+    ASSERT_TRUE(result.gotBody) << result.errorMessage;
+    EXPECT_EQ(result.body, page);
+    EXPECT_TRUE(result.isHttp);
+    EXPECT_EQ(result.contentType, "text/html; charset=utf-8");
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.error, FetchError::none);
+}
+
+TEST_F(CurlFetcherTest, requestIsAnUncachedGetWithTheUserAgent) {
+    server.route("/page", html(page));
+    ASSERT_TRUE(get("/page", "Tables/2.0 (test)").gotBody);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].header("User-Agent"), "Tables/2.0 (test)");
+    EXPECT_EQ(requests[0].header("Cache-Control"), "no-cache");
+    EXPECT_EQ(requests[0].header("Pragma"), "no-cache");
+}
+
+TEST_F(CurlFetcherTest, lineBreaksInUserAgentCannotAddHeaders) {
+    server.route("/page", html(page));
+    ASSERT_TRUE(get("/page", "Agent\r\nX-Injected: yes").gotBody);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].count("User-Agent"), 1u);
+    EXPECT_FALSE(requests[0].header("X-Injected"));
+    EXPECT_EQ(requests[0].header("User-Agent"), "Agent  X-Injected: yes");
+}
+
+TEST_F(CurlFetcherTest, responsesThatAreStillBodies) {
+    struct Case {
+        const char* name;
+        ScriptedResponse response;
+        std::optional<std::string> contentType;
+        long status;
+    };
+    const std::array<Case, 4> cases{{
+        {"errorStatusKeepsItsBody", html(page, 404), "text/html; charset=utf-8", 404},
+        {"lowerCaseHeaderName", {200, {{"content-type", "text/html"}}, page}, "text/html", 200},
+        {"noContentType", {200, {}, page}, std::nullopt, 200},
+        {"chunked",
+         {200, {{"Content-Type", "text/html"}}, page, true, true, Stall::never, 5},
+         "text/html",
+         200},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.route("/x", c.response);
+        const FetchResult result = get("/x");
+        ASSERT_TRUE(result.gotBody) << result.errorMessage;
+        EXPECT_EQ(result.body, page);
+        EXPECT_EQ(result.contentType, c.contentType);
+        EXPECT_EQ(result.status, c.status);
+    }
+}
+
+TEST_F(CurlFetcherTest, redirectIsFollowed) {
+    server.route("/old", redirect("/new"));
+    server.route("/new", html(page));
+    const FetchResult result = get("/old");
+    ASSERT_TRUE(result.gotBody) << result.errorMessage;
+    EXPECT_EQ(result.body, page);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST_F(CurlFetcherTest, redirectLoopEndsAfterTenFollows) {
+    server.route("/loop", redirect("/loop"));
+    const FetchResult result = get("/loop");
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_EQ(result.error, FetchError::tooManyRedirects);
+    EXPECT_EQ(server.requests().size(), 11u);
+}
+
+TEST_F(CurlFetcherTest, redirectToLocalFileIsNotFollowed) {
+    server.route("/sneaky", redirect("file:///etc/passwd"));
+    const FetchResult result = get("/sneaky");
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_TRUE(result.body.empty());
+}
+
+TEST_F(CurlFetcherTest, silentServerIsCutOffByIdleTimeout) {
+    const std::array<Stall, 2> stalls{Stall::beforeHeaders, Stall::afterHeaders};
+    for (Stall stall : stalls) {
+        SCOPED_TRACE(stall == Stall::beforeHeaders ? "beforeHeaders" : "afterHeaders");
+        server.route("/stall", {200, {{"Content-Type", "text/html"}}, page, true, false, stall});
+        const FetchResult result = get("/stall");
+        EXPECT_FALSE(result.gotBody);
+        EXPECT_EQ(result.error, FetchError::timedOut);
+    }
+}
+
+TEST_F(CurlFetcherTest, slowSteadyBodyOutlastsIdleTimeout) {
+    // Six pieces 300 ms apart take longer than the idle timeout, but none is late.
+    ScriptedResponse slow = html("<p>abcdef</p>");
+    slow.pieceSize = 3;
+    slow.pause = 300ms;
+    server.route("/slow", slow);
+    const FetchResult result = get("/slow");
+    ASSERT_TRUE(result.gotBody) << result.errorMessage;
+    EXPECT_EQ(result.body, "<p>abcdef</p>");
+}
+
+TEST_F(CurlFetcherTest, bodyBeyondCapIsRefused) {
+    options.maxBodyBytes = 1000;
+    const std::string big(5000, 'x');
+    struct Case {
+        const char* name;
+        bool contentLength;
+        bool chunked;
+    };
+    const std::array<Case, 3> cases{{
+        {"announcedLength", true, false},
+        {"chunked", false, true},
+        {"untilClose", false, false},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedResponse response = html(big);
+        response.sendContentLength = c.contentLength;
+        response.chunked = c.chunked;
+        response.pieceSize = 700;
+        server.route("/big", response);
+        const FetchResult result = get("/big");
+        EXPECT_FALSE(result.gotBody);
+        EXPECT_EQ(result.error, FetchError::tooLarge);
+        EXPECT_TRUE(result.body.empty());
+    }
+}
+
+TEST_F(CurlFetcherTest, bodyExactlyAtCapIsAccepted) {
+    options.maxBodyBytes = 1000;
+    ScriptedResponse response = html(std::string(1000, 'x'));
+    response.chunked = true;
+    response.pieceSize = 300;
+    server.route("/full", response);
+    const FetchResult result = get("/full");
+    ASSERT_TRUE(result.gotBody) << result.errorMessage;
+    EXPECT_EQ(result.body.size(), 1000u);
+}
+
+TEST_F(CurlFetcherTest, refusedConnectionGivesNoBody) {
+    const FetchResult result = fetcher.fetch(
+        "http://127.0.0.1:" + std::to_string(test::unusedPort()) + "/", "TestAgent/1", options);
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_EQ(result.error, FetchError::refused);
+    EXPECT_FALSE(result.errorMessage.empty());
+}
+
+TEST_F(CurlFetcherTest, raisedCancelFlagAbandonsTransfer) {
+    server.route("/stall", {200, {}, page, true, false, Stall::beforeHeaders});
+    options.idleTimeout = 60s;
+    std::atomic<bool> cancel{false};
+    options.cancel = &cancel;
+    std::thread canceller([&cancel] {
+        std::this_thread::sleep_for(200ms);
+        cancel = true;
+    });
+    const FetchResult result = get("/stall");
+    canceller.join();
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_EQ(result.error, FetchError::cancelled);
+}
+
+TEST_F(CurlFetcherTest, unsupportedSchemeIsNotFetched) {
+    const FetchResult result = fetcher.fetch("gopher://127.0.0.1/", "TestAgent/1", options);
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_EQ(result.error, FetchError::unsupportedScheme);
+}
+
+TEST_F(CurlFetcherTest, fetchesOnSeveralThreadsAtOnce) {
+    constexpr int threadCount = 4;
+    for (int i = 0; i < threadCount; ++i) {
+        ScriptedResponse response = html("<p>" + std::to_string(i) + "</p>");
+        response.pieceSize = 2;
+        response.pause = 20ms;
+        server.route("/p" + std::to_string(i), response);
+    }
+    std::array<FetchResult, threadCount> results;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < threadCount; ++i) {
+        threads.emplace_back([&, i] {
+            CurlFetcher own;
+            results[i] = own.fetch(server.url("/p" + std::to_string(i)), "TestAgent/1", options);
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < threadCount; ++i) {
+        EXPECT_TRUE(results[i].gotBody) << results[i].errorMessage;
+        EXPECT_EQ(results[i].body, "<p>" + std::to_string(i) + "</p>");
+    }
+}
+
+}  // namespace
+}  // namespace gridmint
