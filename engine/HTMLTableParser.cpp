@@ -24,19 +24,22 @@ HTMLTableParser::HTMLTableParser(ByteBuffer bytes, TextEncoding encoding, const 
 
 std::unique_ptr<HTMLTableParser> HTMLTableParser::initWithData(ByteBuffer bytes,
                                                                TextEncoding useEncoding,
-                                                               const Defaults& defaults) {
-    return makeParser(std::move(bytes), useEncoding, defaults, true);
+                                                               const Defaults& defaults,
+                                                               ScanMode mode) {
+    return makeParser(std::move(bytes), useEncoding, defaults, true, mode);
 }
 
 std::unique_ptr<HTMLTableParser> HTMLTableParser::initWithHTMLString(std::u16string_view html,
                                                                      const Defaults& defaults) {
-    return makeParser(ByteBuffer(toUtf8(html)), encoding::utf8, defaults, false);
+    return makeParser(ByteBuffer(toUtf8(html)), encoding::utf8, defaults, false,
+                      ScanMode::skipRuns);
 }
 
 std::unique_ptr<HTMLTableParser> HTMLTableParser::makeParser(ByteBuffer bytes,
                                                              TextEncoding useEncoding,
                                                              const Defaults& defaults,
-                                                             bool honourDeclaredCharset) {
+                                                             bool honourDeclaredCharset,
+                                                             ScanMode mode) {
     if (useEncoding == encoding::none) {
         logWhenVerbose(defaults, "parser initiated with nil text encoding");
     }
@@ -53,7 +56,7 @@ std::unique_ptr<HTMLTableParser> HTMLTableParser::makeParser(ByteBuffer bytes,
     }
     std::unique_ptr<HTMLTableParser> parser(
         new HTMLTableParser(std::move(bytes), useEncoding, defaults));
-    parser->bigKahunaPass();
+    parser->bigKahunaPass(mode);
     parser->defaults = nullptr;  // nothing reads the settings once the pass is over
     return parser;
 }

@@ -17,12 +17,17 @@
 
 namespace gridmint {
 
+// How the scan pass walks the bytes. Both give identical results: byteAtATime applies every
+// step to every byte and is the reference that the faster skipRuns is checked against.
+enum class ScanMode { skipRuns, byteAtATime };
+
 class HTMLTableParser {
   public:
     // The bytes route: settles the encoding (a charset declared in the page's head replaces
     // `useEncoding`), keeps the bytes and scans them. No parser (nullptr) for empty bytes.
     static std::unique_ptr<HTMLTableParser> initWithData(ByteBuffer bytes, TextEncoding useEncoding,
-                                                         const Defaults& defaults);
+                                                         const Defaults& defaults,
+                                                         ScanMode mode = ScanMode::skipRuns);
     // The text route: the text's UTF-8 bytes, scanned with encoding UTF-8 whatever charset
     // the text declares (the bytes are UTF-8 because we made them so).
     static std::unique_ptr<HTMLTableParser> initWithHTMLString(std::u16string_view html,
@@ -59,10 +64,10 @@ class HTMLTableParser {
     // The bytes route, with or without letting a declared charset replace the encoding.
     static std::unique_ptr<HTMLTableParser> makeParser(ByteBuffer bytes, TextEncoding useEncoding,
                                                        const Defaults& defaults,
-                                                       bool honourDeclaredCharset);
+                                                       bool honourDeclaredCharset, ScanMode mode);
     HTMLTableParser(ByteBuffer bytes, TextEncoding encoding, const Defaults& settings);
 
-    void bigKahunaPass();
+    void bigKahunaPass(ScanMode mode);
     void resetCollection();
 
     const Defaults* defaults;  // valid while the parser is being made; nothing reads it later

@@ -5,10 +5,14 @@
 // and is not looked at again (a mismatching "<" does not start a new match). Letters match
 // without regard to case: a byte matches a lower-case letter when the byte with bit 0x20 set
 // equals it. Every other byte ("<", "/", "=", quotes) must match exactly.
+//
+// The names they match are template arguments, so each recogniser compiles to a few compares
+// on one state byte. An idle tag or script recogniser leaves idle only on "<": the scan pass
+// relies on that to skip runs of other bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 namespace gridmint {
 
@@ -27,85 +31,79 @@ constexpr bool matchesLetter(unsigned char b, char letter) {
     return (b | 0x20) == static_cast<unsigned char>(letter);
 }
 
+// A lower-case name given as a template argument: Name<"able">.
+template <size_t N>
+struct Name {
+    constexpr Name(const char (&text)[N]) {  // NOLINT: implicit by design
+        for (size_t i = 0; i < N; ++i) letters[i] = text[i];
+    }
+    static constexpr size_t length = N - 1;
+    char letters[N]{};
+};
+
+enum class TagKind : std::uint8_t { opener, closer };
+
 // Start and end tags of tables, rows and cells.
 //
 //   state          byte                         next
 //   idle           "<"                          afterOpen
 //   afterOpen      tag white space              afterOpen
 //   afterOpen      "/"        (closers only)    afterSlash
-//   afterOpen      "t"        (openers only)    name, 0 letters matched
+//   afterOpen      "t"        (openers only)    letter 0
 //   afterSlash     tag white space              afterSlash
-//   afterSlash     "t"                          name, 0 letters matched
-//   name k         letter k of the name         name k+1, or completion on the last letter
+//   afterSlash     "t"                          letter 0
+//   letter k       letter k of the name         letter k+1, or completion on the last letter
 //   any            anything else                idle
 //
 // The letters after "t": "able" (table), "r" (row), "d" (cell opener), "d" or "h" (cell
-// closer). Matching is by prefix, so "<tablex" opens a table and "</thead" ends a cell.
+// closer, the `finalAlternative`). Matching is by prefix: "<tablex" opens a table and
+// "</thead" ends a cell.
+template <TagKind kind, Name name, char finalAlternative = 0>
 class TagRecogniser {
   public:
-    enum class Kind : std::uint8_t { opener, closer };
-
-    // `finalAlternative`, when not 0, is a second letter accepted in the last position.
-    constexpr TagRecogniser(Kind kind, std::string_view lettersAfterT, char finalAlternative = 0)
-        : kind_(kind), letters_(lettersAfterT), finalAlternative_(finalAlternative) {}
+    constexpr bool idle() const { return state_ == idleState; }
 
     constexpr bool feed(unsigned char b) {
         switch (state_) {
-            case State::idle:
-                if (b == '<') state_ = State::afterOpen;
+            case idleState:
+                if (b == '<') state_ = afterOpen;
                 return false;
-            case State::afterOpen:
+            case afterOpen:
                 if (isTagWhiteSpace(b)) return false;
-                if (kind_ == Kind::closer && b == '/') {
-                    state_ = State::afterSlash;
-                } else if (kind_ == Kind::opener && matchesLetter(b, 't')) {
-                    enterName();
+                if constexpr (kind == TagKind::closer) {
+                    state_ = b == '/' ? afterSlash : idleState;
                 } else {
-                    state_ = State::idle;
+                    state_ = matchesLetter(b, 't') ? firstLetter : idleState;
                 }
                 return false;
-            case State::afterSlash:
+            case afterSlash:
                 if (isTagWhiteSpace(b)) return false;
-                if (matchesLetter(b, 't')) {
-                    enterName();
-                } else {
-                    state_ = State::idle;
-                }
+                state_ = matchesLetter(b, 't') ? firstLetter : idleState;
                 return false;
-            case State::name: return feedName(b);
+            default: return feedLetter(b);
         }
-        return false;
     }
 
   private:
-    enum class State : std::uint8_t { idle, afterOpen, afterSlash, name };
+    static constexpr std::uint8_t idleState = 0;
+    static constexpr std::uint8_t afterOpen = 1;
+    static constexpr std::uint8_t afterSlash = 2;
+    static constexpr std::uint8_t firstLetter = 3;  // letter k is state firstLetter + k
 
-    constexpr void enterName() {
-        state_ = State::name;
-        matched_ = 0;
-    }
-
-    constexpr bool feedName(unsigned char b) {
-        const bool last = size_t{matched_} + 1 == letters_.size();
-        const bool fits = matchesLetter(b, letters_[matched_]) ||
-                          (last && finalAlternative_ != 0 && matchesLetter(b, finalAlternative_));
-        if (!fits) {
-            state_ = State::idle;
-            return false;
+    constexpr bool feedLetter(unsigned char b) {
+        const size_t k = state_ - firstLetter;
+        const bool last = k + 1 == name.length;
+        const bool fits = matchesLetter(b, name.letters[k]) ||
+                          (finalAlternative != 0 && last && matchesLetter(b, finalAlternative));
+        if (!fits || last) {
+            state_ = idleState;
+            return fits;
         }
-        if (last) {
-            state_ = State::idle;
-            return true;
-        }
-        ++matched_;
+        ++state_;
         return false;
     }
 
-    Kind kind_;
-    std::string_view letters_;
-    char finalAlternative_;
-    State state_ = State::idle;
-    std::uint8_t matched_ = 0;
+    std::uint8_t state_ = idleState;
 };
 
 // "<script" (opener) and "</script" with tag white space allowed only between "<" and "/"
@@ -115,66 +113,56 @@ class TagRecogniser {
 //   idle           "<"                          afterOpen
 //   afterOpen      tag white space (closer)     afterOpen
 //   afterOpen      "/" (closer)                 afterSlash
-//   afterOpen      "s" (opener)                 name, 1 letter matched
-//   afterSlash     "s"                          name, 1 letter matched
-//   name k         letter k of "script"         name k+1, or completion on "t"
+//   afterOpen      "s" (opener)                 letter 1
+//   afterSlash     "s"                          letter 1
+//   letter k       letter k of "script"         letter k+1, or completion on "t"
 //   any            anything else                idle
+template <TagKind kind>
 class ScriptRecogniser {
   public:
-    enum class Kind : std::uint8_t { opener, closer };
-
-    explicit constexpr ScriptRecogniser(Kind kind) : kind_(kind) {}
-
-    constexpr void reset() { state_ = State::idle; }
+    constexpr bool idle() const { return state_ == idleState; }
+    constexpr void reset() { state_ = idleState; }
 
     constexpr bool feed(unsigned char b) {
-        constexpr std::string_view word = "script";
+        constexpr const char* word = "script";
         switch (state_) {
-            case State::idle:
-                if (b == '<') state_ = State::afterOpen;
+            case idleState:
+                if (b == '<') state_ = afterOpen;
                 return false;
-            case State::afterOpen:
-                if (kind_ == Kind::closer && isTagWhiteSpace(b)) return false;
-                if (kind_ == Kind::closer && b == '/') {
-                    state_ = State::afterSlash;
-                } else if (kind_ == Kind::opener && matchesLetter(b, 's')) {
-                    enterName();
+            case afterOpen:
+                if constexpr (kind == TagKind::closer) {
+                    if (isTagWhiteSpace(b)) return false;
+                    state_ = b == '/' ? afterSlash : idleState;
                 } else {
-                    state_ = State::idle;
+                    state_ = matchesLetter(b, 's') ? secondLetter : idleState;
                 }
                 return false;
-            case State::afterSlash:
-                if (matchesLetter(b, 's')) {
-                    enterName();
-                } else {
-                    state_ = State::idle;
-                }
+            case afterSlash:
+                state_ = matchesLetter(b, 's') ? secondLetter : idleState;
                 return false;
-            case State::name:
-                if (!matchesLetter(b, word[matched_])) {
-                    state_ = State::idle;
+            default: {
+                const size_t k = state_ - secondLetter + 1;
+                if (!matchesLetter(b, word[k])) {
+                    state_ = idleState;
                     return false;
                 }
-                if (++matched_ == static_cast<std::uint8_t>(word.size())) {
-                    state_ = State::idle;
+                if (k == 5) {
+                    state_ = idleState;
                     return true;
                 }
+                ++state_;
                 return false;
+            }
         }
-        return false;
     }
 
   private:
-    enum class State : std::uint8_t { idle, afterOpen, afterSlash, name };
+    static constexpr std::uint8_t idleState = 0;
+    static constexpr std::uint8_t afterOpen = 1;
+    static constexpr std::uint8_t afterSlash = 2;
+    static constexpr std::uint8_t secondLetter = 3;  // "s" matched, expecting "c"
 
-    constexpr void enterName() {
-        state_ = State::name;
-        matched_ = 1;
-    }
-
-    Kind kind_;
-    State state_ = State::idle;
-    std::uint8_t matched_ = 0;
+    std::uint8_t state_ = idleState;
 };
 
 // The start of an `id` or `class` value inside a table start tag.
@@ -182,63 +170,62 @@ class ScriptRecogniser {
 //   state          byte                                   next, effect
 //   idle           tag white space                        afterSpace
 //   afterSpace     tag white space                        afterSpace
-//   afterSpace     first letter of the name               name, 1 letter matched
-//   name k         letter k of the name                   name k+1, or afterName on the last
+//   afterSpace     first letter of the name               letter 1 (afterName for a 1-letter name)
+//   letter k       letter k of the name                   letter k+1, or afterName on the last
 //   afterName      "="                                    afterEquals
 //   afterName      white space (0x09-0x0D, 0x20)          afterName
 //   afterEquals    tag white space or backslash           afterEquals
 //   afterEquals    double quote or apostrophe             idle; a value quoted by that byte
 //   afterEquals    any other byte                         idle; an unquoted value from this byte
 //   any            anything else                          idle
+enum class AttributeEvent : std::uint8_t { none, quotedValue, unquotedValue };
+
+template <Name name>
 class AttributeRecogniser {
   public:
-    enum class Event : std::uint8_t { none, quotedValue, unquotedValue };
-
-    explicit constexpr AttributeRecogniser(std::string_view name) : name_(name) {}
-
-    constexpr Event feed(unsigned char b) {
+    constexpr AttributeEvent feed(unsigned char b) {
         switch (state_) {
-            case State::idle:
-                if (isTagWhiteSpace(b)) state_ = State::afterSpace;
-                return Event::none;
-            case State::afterSpace:
-                if (isTagWhiteSpace(b)) return Event::none;
-                if (matchesLetter(b, name_[0])) {
-                    state_ = State::name;
-                    matched_ = 1;
-                    if (size_t{matched_} == name_.size()) state_ = State::afterName;
-                } else {
-                    state_ = State::idle;
-                }
-                return Event::none;
-            case State::name:
-                if (!matchesLetter(b, name_[matched_])) {
-                    state_ = State::idle;
-                } else if (size_t{++matched_} == name_.size()) {
-                    state_ = State::afterName;
-                }
-                return Event::none;
-            case State::afterName:
+            case idleState:
+                if (isTagWhiteSpace(b)) state_ = afterSpace;
+                return AttributeEvent::none;
+            case afterSpace:
+                if (isTagWhiteSpace(b)) return AttributeEvent::none;
+                state_ = matchesLetter(b, name.letters[0]) ? letterState(1) : idleState;
+                return AttributeEvent::none;
+            case afterName:
                 if (b == '=') {
-                    state_ = State::afterEquals;
+                    state_ = afterEquals;
                 } else if (!isWhiteSpaceByte(b)) {
-                    state_ = State::idle;
+                    state_ = idleState;
                 }
-                return Event::none;
-            case State::afterEquals:
-                if (isTagWhiteSpace(b) || b == '\\') return Event::none;
-                state_ = State::idle;
-                return (b == '"' || b == '\'') ? Event::quotedValue : Event::unquotedValue;
+                return AttributeEvent::none;
+            case afterEquals:
+                if (isTagWhiteSpace(b) || b == '\\') return AttributeEvent::none;
+                state_ = idleState;
+                return (b == '"' || b == '\'') ? AttributeEvent::quotedValue
+                                               : AttributeEvent::unquotedValue;
+            default: {
+                const size_t k = state_ - firstLetter;
+                state_ = matchesLetter(b, name.letters[k]) ? letterState(k + 1) : idleState;
+                return AttributeEvent::none;
+            }
         }
-        return Event::none;
     }
 
   private:
-    enum class State : std::uint8_t { idle, afterSpace, name, afterName, afterEquals };
+    static constexpr std::uint8_t idleState = 0;
+    static constexpr std::uint8_t afterSpace = 1;
+    static constexpr std::uint8_t afterName = 2;
+    static constexpr std::uint8_t afterEquals = 3;
+    static constexpr std::uint8_t firstLetter = 4;  // expecting letter k: state firstLetter + k
 
-    std::string_view name_;
-    State state_ = State::idle;
-    std::uint8_t matched_ = 0;
+    // The state after `matched` letters of the name.
+    static constexpr std::uint8_t letterState(size_t matched) {
+        return matched == name.length ? afterName
+                                      : static_cast<std::uint8_t>(firstLetter + matched);
+    }
+
+    std::uint8_t state_ = idleState;
 };
 
 }  // namespace gridmint

@@ -18,10 +18,22 @@
 // The cell text buffer is emptied only at a cell end tag, so everything collected since the
 // previous cell end belongs to the next cell. Script and comment bytes never reach the table
 // recognisers, which is what hides tables inside them.
+//
+// Runs: when every recogniser that would see the next bytes is idle and no table start tag
+// is open, the only bytes that can change anything are "<", ">" and, inside a comment, "-".
+// The pass then jumps to the next such byte and handles the bytes before it as a block: they
+// are text to collect, or nothing. ScanMode::byteAtATime turns this off; the two modes give
+// identical results, which the tests check.
 #include "ScanPass.h"
+
+#include <cstring>
 
 #include "Log.h"
 #include "Utf.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gridmint {
 
@@ -31,15 +43,17 @@ constexpr size_t attributeValueLimit = 998;
 
 }  // namespace
 
-ScanPass::ScanPass(HTMLTableParser& parser)
+ScanPass::ScanPass(HTMLTableParser& parser, ScanMode mode)
     : parser_(parser),
-      data_(parser.data.data()),
-      length_(static_cast<std::ptrdiff_t>(parser.l)),
-      // Read once per pass: the setting cannot sensibly change the meaning of half a page.
-      consolidateWhitespace_(parser.defaults->boolForKey(defaultsKey::consolidateWhitespace)) {}
+      data_(reinterpret_cast<const unsigned char*>(parser.data.data())),
+      length_(parser.l),
+      cellBufferLimit_(parser.l >= 2 ? parser.l - 2 : 0),
+      // Read once per pass: the setting cannot sensibly change halfway through a page.
+      consolidateWhitespace_(parser.defaults->boolForKey(defaultsKey::consolidateWhitespace)),
+      skipRuns_(mode == ScanMode::skipRuns) {}
 
-void HTMLTableParser::bigKahunaPass() {
-    ScanPass(*this).run();
+void HTMLTableParser::bigKahunaPass(ScanMode mode) {
+    ScanPass(*this, mode).run();
 }
 
 void ScanPass::run() {
@@ -47,18 +61,26 @@ void ScanPass::run() {
     parser_.counter = 0;
     if (length_ == 0) return;
     attributeValue_.reserve(attributeValueLimit);
-    while (parser_.counter < parser_.l) {
-        const auto b = static_cast<unsigned char>(data_[parser_.counter]);
-        ++parser_.counter;
-        processByte(b);
+    size_t position = 0;
+    while (position < length_) {
+        if (skipRuns_ && canSkipRun()) {
+            const size_t runEnd = findRunEnd(position);
+            consumeRun(position, runEnd);
+            position = runEnd;
+            if (position == length_) break;
+        }
+        const unsigned char b = data_[position++];
+        processByte(b, position);
     }
+    parser_.counter = length_;
     finish();
 }
 
-void ScanPass::processByte(unsigned char b) {
-    const bool bOpensComment = opensComment(b);
+// `next` is the index of the byte after b.
+inline void ScanPass::processByte(unsigned char b, size_t next) {
+    const bool bOpensComment = b == '<' && opensComment(b, next);
     const bool tagByte = stepTagOrText(b, bOpensComment);
-    stepAttributeValue(b);
+    if (tableStartTag_) stepAttributeValue(b);
     if (b == '>') tableStartTag_ = false;
     stepComment(b, bOpensComment);
     if (b == '>') appendTagEndSpace();
@@ -70,15 +92,14 @@ void ScanPass::processByte(unsigned char b) {
     if (!parser_.isScriptOrComment) stepTableStructure(b);
 }
 
-// True for a "<" followed by "!--" within the document (counter is the index after b).
-bool ScanPass::opensComment(unsigned char b) const {
-    const auto next = static_cast<std::ptrdiff_t>(parser_.counter);
+// True for a "<" followed by "!--" within the document.
+inline bool ScanPass::opensComment(unsigned char b, size_t next) const {
     return b == '<' && next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
            data_[next + 2] == '-';
 }
 
 // Returns whether b is a tag byte.
-bool ScanPass::stepTagOrText(unsigned char b, bool bOpensComment) {
+inline bool ScanPass::stepTagOrText(unsigned char b, bool bOpensComment) {
     if (b == '<' && !bOpensComment && !script_) {
         tag_ = true;
         scriptOpener_.reset();
@@ -90,19 +111,24 @@ bool ScanPass::stepTagOrText(unsigned char b, bool bOpensComment) {
     }
     if (b == '<' && !bOpensComment) scriptOpener_.reset();
     if (tag_) return true;
-    if (b != '<' && b != '>' && !parser_.isScriptOrComment && (inTable_ || inRow_ || inCell_)) {
-        appendText(b);
-    }
+    if (b != '<' && b != '>' && collectingText()) appendText(b);
     return false;
 }
 
-void ScanPass::stepAttributeValue(unsigned char b) {
-    if (!(idValue_ || classValue_) || !tableStartTag_) return;
-    if (b != quoteByte_ && b != '>') {
-        if (attributeValue_.size() < attributeValueLimit)
-            attributeValue_.push_back(static_cast<char>(b));
-        return;
+inline bool ScanPass::collectingText() const {
+    return !parser_.isScriptOrComment && (inTable_ || inRow_ || inCell_);
+}
+
+inline void ScanPass::stepAttributeValue(unsigned char b) {
+    if (!(idValue_ || classValue_)) return;
+    if (b == quoteByte_ || b == '>') {
+        completeAttributeValue();
+    } else if (attributeValue_.size() < attributeValueLimit) {
+        attributeValue_.push_back(static_cast<char>(b));
     }
+}
+
+void ScanPass::completeAttributeValue() {
     Text value =
         parser_.unescapedStringFromBuffer(attributeValue_.data(), attributeValue_.size(), true);
     if (idValue_) {
@@ -117,7 +143,7 @@ void ScanPass::stepAttributeValue(unsigned char b) {
     classValue_ = false;
 }
 
-void ScanPass::stepComment(unsigned char b, bool bOpensComment) {
+inline void ScanPass::stepComment(unsigned char b, bool bOpensComment) {
     if (comment_) {
         if (b == '-') {
             if (dashCount_ < 2) ++dashCount_;
@@ -131,38 +157,43 @@ void ScanPass::stepComment(unsigned char b, bool bOpensComment) {
     if (bOpensComment) comment_ = true;
 }
 
-void ScanPass::stepTableStructure(unsigned char b) {
-    if (tableCloser_.feed(b)) {
-        parser_.endTable();
-        inTable_ = false;
+// The table, row and cell recognisers in their fixed order (closers before openers), then,
+// inside a table start tag, the id and class recognisers.
+inline void ScanPass::stepTableStructure(unsigned char b) {
+    if (const std::uint8_t done = tableTags_.feed(b)) {
+        if (done & TableTagAutomaton::tableEnd) {
+            parser_.endTable();
+            inTable_ = false;
+        }
+        if (done & TableTagAutomaton::tableStart) {
+            inTable_ = true;
+            tableStartTag_ = true;
+        }
+        if (done & TableTagAutomaton::rowEnd) {
+            parser_.endTableRow();
+            inRow_ = false;
+        }
+        if (done & TableTagAutomaton::rowStart) inRow_ = true;
+        if (done & TableTagAutomaton::cellEnd) endCell();
+        if (done & TableTagAutomaton::cellStart) inCell_ = true;
     }
-    if (tableOpener_.feed(b)) {
-        inTable_ = true;
-        tableStartTag_ = true;
-    }
-    if (rowCloser_.feed(b)) {
-        parser_.endTableRow();
-        inRow_ = false;
-    }
-    if (rowOpener_.feed(b)) inRow_ = true;
-    if (cellCloser_.feed(b)) endCell();
-    if (cellOpener_.feed(b)) inCell_ = true;
     if (tableStartTag_) {
         startAttributeValue(idRecogniser_.feed(b), b, true);
         startAttributeValue(classRecogniser_.feed(b), b, false);
     }
 }
 
-void ScanPass::startAttributeValue(AttributeRecogniser::Event event, unsigned char b, bool isId) {
-    if (event == AttributeRecogniser::Event::none) return;
+inline void ScanPass::startAttributeValue(AttributeEvent event, unsigned char b, bool isId) {
+    if (event == AttributeEvent::none) return;
     (isId ? idValue_ : classValue_) = true;
-    if (event == AttributeRecogniser::Event::quotedValue) {
+    if (event == AttributeEvent::quotedValue) {
         quoteByte_ = b;
         return;
     }
     quoteByte_ = ' ';
-    if (attributeValue_.size() < attributeValueLimit)
+    if (attributeValue_.size() < attributeValueLimit) {
         attributeValue_.push_back(static_cast<char>(b));
+    }
 }
 
 void ScanPass::endCell() {
@@ -172,15 +203,15 @@ void ScanPass::endCell() {
     inCell_ = false;
 }
 
-bool ScanPass::cellBufferFull() const {
-    return static_cast<std::ptrdiff_t>(cellText_.size()) >= length_ - 2;
+inline bool ScanPass::cellBufferFull() const {
+    return cellText_.size() >= cellBufferLimit_;
 }
 
-bool ScanPass::lastBufferedByteIsWhiteSpace() const {
+inline bool ScanPass::lastBufferedByteIsWhiteSpace() const {
     return isWhiteSpaceByte(static_cast<unsigned char>(cellText_.back()));
 }
 
-void ScanPass::appendText(unsigned char b) {
+inline void ScanPass::appendText(unsigned char b) {
     if (cellBufferFull()) {
         logLine("tc buffer overflow");
         return;
@@ -192,10 +223,61 @@ void ScanPass::appendText(unsigned char b) {
     cellText_.push_back(static_cast<char>(b));
 }
 
-void ScanPass::appendTagEndSpace() {
+inline void ScanPass::appendTagEndSpace() {
     if (cellBufferFull()) return;
     if (consolidateWhitespace_ && cellText_.size() >= 2 && lastBufferedByteIsWhiteSpace()) return;
     cellText_.push_back(' ');
+}
+
+// The recognisers that would see the next bytes are idle, and no id or class recogniser
+// runs. An idle tag or script recogniser stays idle on every byte but "<".
+inline bool ScanPass::canSkipRun() const {
+    if (tableStartTag_ || !scriptCloser_.idle()) return false;
+    if (tag_ && !scriptOpener_.idle()) return false;
+    return parser_.isScriptOrComment || tableTags_.idle();  // inside, the table tags do not move
+}
+
+// The index of the next "<" or ">" (or "-" inside a comment) at or after `from`, or the end.
+size_t ScanPass::findRunEnd(size_t from) const {
+    size_t i = from;
+    const bool dashes = comment_;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i dash = _mm_set1_epi8(dashes ? '-' : '<');
+    for (; i + 16 <= length_; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + i));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt)),
+                         _mm_cmpeq_epi8(chunk, dash));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < length_; ++i) {
+        const unsigned char b = data_[i];
+        if (b == '<' || b == '>' || (dashes && b == '-')) return i;
+    }
+    return length_;
+}
+
+// Bytes of a run: none is "<" or ">", and inside a comment none is "-". Each would leave
+// every recogniser as it is; the only effects are collecting text and clearing the dash count.
+void ScanPass::consumeRun(size_t from, size_t to) {
+    if (from == to) return;
+    if (comment_) dashCount_ = 0;
+    if (tag_ || !collectingText()) return;
+    if (consolidateWhitespace_) {
+        for (size_t i = from; i < to; ++i) appendText(data_[i]);
+        return;
+    }
+    const size_t room =
+        cellBufferLimit_ > cellText_.size() ? cellBufferLimit_ - cellText_.size() : 0;
+    const size_t count = to - from;
+    cellText_.append(reinterpret_cast<const char*>(data_ + from), count < room ? count : room);
+    for (size_t dropped = count > room ? count - room : 0; dropped > 0; --dropped) {
+        logLine("tc buffer overflow");
+    }
 }
 
 // A cell, row or table still open here is dropped, unstored.

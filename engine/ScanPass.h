@@ -6,22 +6,25 @@
 
 #include "HTMLTableParser.h"
 #include "Recognisers.h"
+#include "TableTagAutomaton.h"
 
 namespace gridmint {
 
 class ScanPass {
   public:
-    explicit ScanPass(HTMLTableParser& parser);
+    ScanPass(HTMLTableParser& parser, ScanMode mode);
     void run();
 
   private:
-    void processByte(unsigned char b);
-    bool opensComment(unsigned char b) const;
+    void processByte(unsigned char b, size_t next);
+    bool opensComment(unsigned char b, size_t next) const;
     bool stepTagOrText(unsigned char b, bool opensComment);
     void stepAttributeValue(unsigned char b);
+    void completeAttributeValue();
     void stepComment(unsigned char b, bool opensComment);
     void stepTableStructure(unsigned char b);
-    void startAttributeValue(AttributeRecogniser::Event event, unsigned char b, bool isId);
+    void startAttributeValue(AttributeEvent event, unsigned char b, bool isId);
+    bool collectingText() const;
     void appendText(unsigned char b);
     void appendTagEndSpace();
     bool cellBufferFull() const;
@@ -29,12 +32,18 @@ class ScanPass {
     void endCell();
     void finish();
 
-    HTMLTableParser& parser_;
-    const char* data_;
-    std::ptrdiff_t length_;
-    bool consolidateWhitespace_;
+    bool canSkipRun() const;
+    size_t findRunEnd(size_t from) const;
+    void consumeRun(size_t from, size_t to);
 
-    std::string cellText_;        // bytes of the cell being collected; at most length - 2
+    HTMLTableParser& parser_;
+    const unsigned char* data_;
+    size_t length_;
+    size_t cellBufferLimit_;  // the cell text buffer holds at most length - 2 bytes
+    bool consolidateWhitespace_;
+    bool skipRuns_;
+
+    std::string cellText_;        // bytes of the cell being collected
     std::string attributeValue_;  // bytes of the id or class value; at most 998
     unsigned char quoteByte_ = ' ';
     bool tag_ = false;
@@ -48,16 +57,11 @@ class ScanPass {
     bool idValue_ = false;
     bool classValue_ = false;
 
-    ScriptRecogniser scriptOpener_{ScriptRecogniser::Kind::opener};
-    ScriptRecogniser scriptCloser_{ScriptRecogniser::Kind::closer};
-    TagRecogniser tableCloser_{TagRecogniser::Kind::closer, "able"};
-    TagRecogniser tableOpener_{TagRecogniser::Kind::opener, "able"};
-    TagRecogniser rowCloser_{TagRecogniser::Kind::closer, "r"};
-    TagRecogniser rowOpener_{TagRecogniser::Kind::opener, "r"};
-    TagRecogniser cellCloser_{TagRecogniser::Kind::closer, "d", 'h'};
-    TagRecogniser cellOpener_{TagRecogniser::Kind::opener, "d"};
-    AttributeRecogniser idRecogniser_{"id"};
-    AttributeRecogniser classRecogniser_{"class"};
+    ScriptRecogniser<TagKind::opener> scriptOpener_;
+    ScriptRecogniser<TagKind::closer> scriptCloser_;
+    TableTagAutomaton tableTags_;  // table, row and cell start and end tags
+    AttributeRecogniser<"id"> idRecogniser_;
+    AttributeRecogniser<"class"> classRecogniser_;
 };
 
 }  // namespace gridmint

@@ -1,0 +1,160 @@
+// The run-skipping scan must give exactly what the byte-at-a-time reference gives.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "TableTagAutomaton.h"
+#include "TestSupport.h"
+
+namespace gridmint {
+namespace {
+
+using test::describe;
+using test::LogCapture;
+
+struct Outcome {
+    std::string tables;
+    std::vector<std::string> log;
+};
+
+Outcome scan(std::string_view page, ScanMode mode, bool consolidate, TextEncoding encoding) {
+    InMemoryDefaults defaults;
+    defaults.set(defaultsKey::consolidateWhitespace, consolidate);
+    LogCapture log;
+    auto parser = HTMLTableParser::initWithData(ByteBuffer::copyOf(page), encoding, defaults, mode);
+    return {parser ? describe(parser->getResultDictionary()) : "<none>", log.lines};
+}
+
+void expectSameInBothModes(std::string_view page, TextEncoding encoding = encoding::utf8) {
+    for (bool consolidate : {false, true}) {
+        const Outcome reference = scan(page, ScanMode::byteAtATime, consolidate, encoding);
+        const Outcome fast = scan(page, ScanMode::skipRuns, consolidate, encoding);
+        ASSERT_EQ(fast.tables, reference.tables) << "consolidate " << consolidate;
+        ASSERT_EQ(fast.log, reference.log) << "consolidate " << consolidate;
+    }
+}
+
+// Pages built from the pieces of markup that move the recognisers, in random order: tags in
+// any case with white space, attributes, comments and their near misses, scripts, entities,
+// stray brackets and dashes, white space and non-ASCII bytes.
+std::string randomPage(std::mt19937& random, size_t pieces) {
+    static const char* const parts[] = {
+        "<table>",
+        "</table>",
+        "<TABLE id=a>",
+        "<table class='k'>",
+        "<table id=\"x y\" class=z>",
+        "<tr>",
+        "</tr>",
+        "< TR >",
+        "</ tr>",
+        "<td>",
+        "</td>",
+        "< td >",
+        "< / TD >",
+        "<th>",
+        "</th>",
+        "<thead>",
+        "</thead>",
+        "<tbody>",
+        "<!--",
+        "-->",
+        "--",
+        "-",
+        "<!-->",
+        "-- >",
+        "<script>",
+        "</script>",
+        "< /script>",
+        "</ script>",
+        "<script/>",
+        "<",
+        ">",
+        "<<",
+        ">>",
+        "&amp;",
+        "&#13;",
+        "&#x41;",
+        "&nbsp;",
+        "&bogus;",
+        "&",
+        ";",
+        " ",
+        "  ",
+        "\t",
+        "\n",
+        "\r\n",
+        "\v",
+        "text",
+        "a",
+        "-x-",
+        "\xC3\xA9",
+        "\xE9",
+        "\x80",
+        "id=",
+        " id=q ",
+        " class=",
+        "'",
+        "\"",
+        "\\",
+        "<tablex>",
+        "</track>",
+        "<b>",
+        "</b>",
+        "<br>",
+        "=",
+        "t",
+        "able",
+    };
+    std::uniform_int_distribution<size_t> pick(0, std::size(parts) - 1);
+    std::string page;
+    for (size_t i = 0; i < pieces; ++i) page += parts[pick(random)];
+    return page;
+}
+
+TEST(ScanMode, randomPagesGiveSameResult) {
+    std::mt19937 random(20261206);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string page = randomPage(random, 1 + i % 120);
+        SCOPED_TRACE(page);
+        expectSameInBothModes(page);
+    }
+}
+
+TEST(ScanMode, randomBytesGiveSameResult) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int i = 0; i < 500; ++i) {
+        std::string page(static_cast<size_t>(i * 3), '\0');
+        for (char& c : page) c = static_cast<char>(byte(random));
+        expectSameInBothModes(page, i % 2 ? encoding::utf8 : encoding::windows1252);
+    }
+}
+
+TEST(ScanMode, corpusPagesGiveSameResult) {
+    const std::filesystem::path corpus = GRIDMINT_CORPUS_DIR;
+    if (!std::filesystem::exists(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    int pages = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        SCOPED_TRACE(entry.path().string());
+        expectSameInBothModes(bytes.str());
+        ++pages;
+    }
+    EXPECT_GT(pages, 10);
+}
+
+TEST(TableTagAutomaton, staysSmall) {
+    // Every reachable combination of the six recognisers fits in the automaton.
+    EXPECT_GT(TableTagAutomaton::stateCount(), 6);
+    EXPECT_LE(TableTagAutomaton::stateCount(), TableTagAutomaton::maxStates);
+}
+
+}  // namespace
+}  // namespace gridmint
