@@ -1,0 +1,296 @@
+// Runs the built gridmint-extract as a user would, with HOME and XDG_CONFIG_HOME pointing
+// into a private directory so that the user's real settings are neither read nor touched.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TempDirectory.h"
+
+extern char** environ;
+
+namespace gridmint::cli {
+namespace {
+
+struct ToolResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class ExtractTool : public ::testing::Test {
+  protected:
+    std::string configFile() const { return home_.file("config/Gridmint/Gridmint.conf"); }
+
+    void writeSettings(const std::string& text) {
+        std::filesystem::create_directories(home_.path() / "config/Gridmint");
+        writeFile(configFile(), text);
+    }
+
+    std::string page(const std::string& html, const std::string& name = "page.html") {
+        const std::string path = work_.file(name);
+        writeFile(path, html);
+        return path;
+    }
+
+    ToolResult run(const std::vector<std::string>& arguments, const std::string& input = "") {
+        const std::string in = home_.file("stdin"), out = home_.file("stdout"),
+                          err = home_.file("stderr");
+        writeFile(in, input);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+
+        std::vector<std::string> strings = {GRIDMINT_EXTRACT_PATH};
+        strings.insert(strings.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& s : strings) argv.push_back(s.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> environment = {"HOME=" + home_.path().string(),
+                                                "XDG_CONFIG_HOME=" + home_.file("config")};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0) {
+                environment.push_back(entry);
+            }
+        }
+        std::vector<char*> envp;
+        for (std::string& s : environment) envp.push_back(s.data());
+        envp.push_back(nullptr);
+
+        ToolResult result;
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0];
+            return result;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        result.out = readFile(out);
+        result.err = readFile(err);
+        return result;
+    }
+
+    TempDirectory home_;
+    TempDirectory work_;
+};
+
+// Two tables named "b" (a class) and "a" (an id); the class comes first, because once an id
+// has been seen, later tables take their name from it.
+const std::string twoTables =
+    "<table class=\"b\"><tr><td>x</td></tr></table>"
+    "<table id=\"a\"><tr><td>1</td><td>2</td></tr><tr><td>3</td></tr></table>";
+const std::string csvOfA = "\"1\",\"2\"\n\"3\"";
+const std::string csvOfB = "\"x\"";
+const std::string listOfTwo = "b\t1\t1\na\t2\t2\n";
+
+struct ToolCase {
+    const char* name;
+    std::string html;
+    std::vector<std::string> arguments;  // the page's path is appended
+    int exitCode;
+    std::optional<std::string> out;  // exact standard output, when it matters
+    std::vector<std::string> errParts;
+};
+
+TEST_F(ExtractTool, selectionsExitCodesAndMessages) {
+    const std::vector<ToolCase> cases = {
+        {"oneTablePrintsItsCsv", "<table><tr><td>only</td></tr></table>", {}, 0, "\"only\"", {}},
+        {"noTable", "<p>no tables here</p>", {}, 1, "", {"no table found"}},
+        {"severalTablesAskForAChoice",
+         twoTables,
+         {},
+         2,
+         "",
+         {listOfTwo, "holds 2 tables", "--table", "--index", "--all"}},
+        {"tableByName", twoTables, {"--table", "a"}, 0, csvOfA, {}},
+        {"tableByIndex", twoTables, {"--index", "1"}, 0, csvOfB, {}},
+        {"unknownTableListsNames",
+         twoTables,
+         {"--table", "zz"},
+         1,
+         "",
+         {"no table named 'zz'", listOfTwo}},
+        {"indexPastTheEnd", twoTables, {"--index", "3"}, 1, "", {"no table number 3", listOfTwo}},
+        {"list", twoTables, {"--list"}, 0, listOfTwo, {}},
+        {"listNamesAsUtf8",
+         "<table id=\"Z&uuml;rich\"><tr><td>1</td><td>2</td></tr></table>",
+         {"--list"},
+         0,
+         "Z\xC3\xBCrich\t1\t2\n",
+         {}},
+        {"jsonWithoutTables", "<p>none</p>", {"--json"}, 0, "{}\n", {}},
+        {"tableNameStartingWithDash",
+         "<table id=\"-x\"><tr><td>v</td></tr></table>",
+         {"--table", "-x"},
+         0,
+         "\"v\"",
+         {}},
+        {"quotesDoubledInCsv",
+         "<table><tr><td>say \"hi\"</td><td>a,b</td></tr></table>",
+         {},
+         0,
+         "\"say \"\"hi\"\"\",\"a,b\"",
+         {}},
+        {"loneSurrogateInCsvIsReplacementCharacter",
+         "<table><tr><td>&#xD800;</td></tr></table>",
+         {},
+         0,
+         "\"\xEF\xBF\xBD\"",
+         {}},
+        {"badIndexIsUsageError", twoTables, {"--index", "0"}, 2, "", {"--index", "--help"}},
+        {"badEncodingIsUsageError", twoTables, {"--encoding", "latin1"}, 2, "", {"'latin1'"}},
+        {"unknownOptionIsUsageError", twoTables, {"--csv"}, 2, "", {"unknown option '--csv'"}},
+        {"emptyFile", "", {}, 1, "", {"empty"}},
+    };
+    for (const ToolCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(page(c.html));
+        const ToolResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        if (c.out) {
+            EXPECT_EQ(result.out, *c.out);
+        }
+        for (const std::string& part : c.errParts) {
+            EXPECT_NE(result.err.find(part), std::string::npos) << "missing: " << part << "\n"
+                                                                << result.err;
+        }
+    }
+}
+
+TEST_F(ExtractTool, jsonEscapesEveryKindOfCharacter) {
+    const std::string path = page(
+        "<table id='q\"n'><tr><td>say \"hi\"</td><td>back\\slash</td><td>a&#1;b</td>"
+        "<td>tab&#9;in</td><td>&#xD800;</td><td>&eacute; \xF0\x9F\x98\x80 \xE6\x9D\xB1</td>"
+        "</tr></table>");
+    const ToolResult result = run({"--json", path});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "{\"q\\\"n\":[[\"say \\\"hi\\\"\",\"back\\\\slash\",\"a\\u0001b\",\"tab\\tin\","
+              "\"\\uD800\",\"\xC3\xA9 \xF0\x9F\x98\x80 \xE6\x9D\xB1\"]]}\n");
+}
+
+TEST_F(ExtractTool, readsStandardInput) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--table", "a"},
+          std::vector<std::string>{"--table", "a", "-"}}) {
+        const ToolResult result = run(arguments, twoTables);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, csvOfA);
+    }
+    const ToolResult empty = run({}, "");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("standard input is empty"), std::string::npos) << empty.err;
+}
+
+TEST_F(ExtractTool, unreadableSourceGivesSystemReason) {
+    const std::string missing = work_.file("missing.html");
+    const ToolResult absent = run({missing});
+    EXPECT_EQ(absent.exitCode, 1);
+    EXPECT_NE(absent.err.find("'" + missing + "': No such file or directory"), std::string::npos)
+        << absent.err;
+    const ToolResult directory = run({work_.path().string()});
+    EXPECT_EQ(directory.exitCode, 1);
+    EXPECT_NE(directory.err.find("Is a directory"), std::string::npos) << directory.err;
+}
+
+TEST_F(ExtractTool, outputFileIsReplacedOnlyByACompleteResult) {
+    const std::string source = page(twoTables);
+    const std::string target = work_.file("out.csv");
+    writeFile(target, "keep me");
+
+    const ToolResult failed = run({"--table", "nosuch", "-o", target, source});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(readFile(target), "keep me");
+    EXPECT_EQ(work_.entries(), (std::vector<std::string>{"out.csv", "page.html"}));
+
+    const ToolResult written = run({"--table", "a", "--output", target, source});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(readFile(target), csvOfA);
+    EXPECT_EQ(work_.entries(), (std::vector<std::string>{"out.csv", "page.html"}));
+
+    const ToolResult noDirectory = run({"--table", "a", "-o", work_.file("no/such.csv"), source});
+    EXPECT_EQ(noDirectory.exitCode, 1);
+    EXPECT_NE(noDirectory.err.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(ExtractTool, allWritesEveryTableUnderSafeUniqueNames) {
+    const std::string source = page(
+        "<table class=\"x/y\"><tr><td>1</td></tr></table>"
+        "<table class=\"X_Y\"><tr><td>2</td></tr></table>"
+        "<table><tr><td>3</td></tr></table>");
+    const std::string directory = work_.file("out/tables");
+    const ToolResult result = run({"--all", directory, source});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"x_y.csv", "\"1\""}, {"X_Y_2.csv", "\"2\""}, {"X_Y (1).csv", "\"3\""}};
+    std::string paths;
+    for (const auto& [file, csv] : expected) {
+        paths += directory + "/" + file + "\n";
+        EXPECT_EQ(readFile(directory + "/" + file), csv) << file;
+    }
+    EXPECT_EQ(result.out, paths);
+
+    const ToolResult none = run({"--all", directory, page("<p>none</p>", "empty.html")});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("no table found"), std::string::npos);
+}
+
+TEST_F(ExtractTool, settingsAreReadAndOptionsOverrideThemForOneRun) {
+    const std::string source = page("<table><tr><td>a\n\n  b\t c</td></tr></table>");
+    const ToolResult plain = run({source});
+    EXPECT_EQ(plain.out, "\"a  b\t c\"");
+    const ToolResult option = run({"--consolidate-whitespace", source});
+    EXPECT_EQ(option.out, "\"a b c\"");
+    EXPECT_FALSE(std::filesystem::exists(home_.path() / "config/Gridmint"))
+        << "the tool must not create settings";
+
+    const std::string settings = "[General]\nparserContentConsolidateWhitespace=true\n";
+    writeSettings(settings);
+    EXPECT_EQ(run({source}).out, "\"a b c\"");
+    EXPECT_EQ(readFile(configFile()), settings) << "the tool must not write settings";
+}
+
+TEST_F(ExtractTool, verbosityFromSettingsOrOption) {
+    const std::string source = page("<table><tr><td>1</td></tr></table>");
+    const std::string verboseLine = "parser initiated with nil text encoding";
+    EXPECT_EQ(run({"--encoding", "0", source}).err.find(verboseLine), std::string::npos);
+    EXPECT_NE(run({"-v", "--encoding", "0", source}).err.find(verboseLine), std::string::npos);
+    writeSettings("[General]\nverbosity=1\n");
+    EXPECT_NE(run({"--encoding", "0", source}).err.find(verboseLine), std::string::npos);
+}
+
+TEST_F(ExtractTool, helpAndVersion) {
+    const ToolResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("--table NAME"), std::string::npos);
+    const ToolResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "gridmint-extract " GRIDMINT_VERSION " (" GRIDMINT_BUILD_NUMBER ")\n");
+}
+
+TEST_F(ExtractTool, bundledExampleHasTheTableThatMakeRunShows) {
+    const std::string example = GRIDMINT_EXAMPLES_DIR "/world-cities.html";
+    const ToolResult list = run({"--list", example});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("largest-cities\t"), std::string::npos) << list.out;
+    const ToolResult table = run({"--table", "largest-cities", example});
+    EXPECT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_NE(table.out.find("\"Tokyo\""), std::string::npos) << table.out;
+}
+
+}  // namespace
+}  // namespace gridmint::cli

@@ -1,0 +1,123 @@
+#include "Options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace gridmint::cli {
+namespace {
+
+struct ValidCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    Options expected;
+};
+
+Options with(void (*change)(Options&)) {
+    Options options;
+    change(options);
+    return options;
+}
+
+TEST(Options, acceptedCommandLines) {
+    const std::vector<ValidCase> cases = {
+        {"nothingReadsStandardInput", {}, Options{}},
+        {"dashIsASource", {"-"}, with([](Options& o) { o.source = "-"; })},
+        {"fileSource", {"page.html"}, with([](Options& o) { o.source = "page.html"; })},
+        {"tableNameStartingWithDash", {"--table", "-x", "p.html"}, with([](Options& o) {
+             o.selection = Selection::table;
+             o.tableName = "-x";
+             o.source = "p.html";
+         })},
+        {"tableNameLookingLikeAnOption", {"--table", "--json"}, with([](Options& o) {
+             o.selection = Selection::table;
+             o.tableName = "--json";
+         })},
+        {"emptyTableName", {"--table", ""}, with([](Options& o) {
+             o.selection = Selection::table;
+         })},
+        {"inlineValue", {"--table=a=b"}, with([](Options& o) {
+             o.selection = Selection::table;
+             o.tableName = "a=b";
+         })},
+        {"index", {"--index", "12"}, with([](Options& o) {
+             o.selection = Selection::index;
+             o.tableIndex = 12;
+         })},
+        {"allWithOptions",
+         {"-v", "--all", "out", "--consolidate-whitespace", "p.html"},
+         with([](Options& o) {
+             o.selection = Selection::all;
+             o.allDirectory = "out";
+             o.verbose = true;
+             o.consolidateWhitespace = true;
+             o.source = "p.html";
+         })},
+        {"jsonToFile", {"--json", "-o", "r.json"}, with([](Options& o) {
+             o.selection = Selection::json;
+             o.outputPath = "r.json";
+         })},
+        {"decimalEncoding", {"--encoding", "5"}, with([](Options& o) { o.encoding = 5; })},
+        {"hexEncoding", {"--encoding=0x80000421"}, with([](Options& o) {
+             o.encoding = 0x80000421u;
+         })},
+        {"doubleDashEndsOptions", {"--list", "--", "--json"}, with([](Options& o) {
+             o.selection = Selection::list;
+             o.source = "--json";
+         })},
+        {"helpWinsOverLaterErrors", {"-h", "--bogus"}, with([](Options& o) { o.help = true; })},
+        {"version", {"--version"}, with([](Options& o) { o.version = true; })},
+    };
+    for (const ValidCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ParsedOptions parsed = parseOptions(c.arguments);
+        ASSERT_EQ(parsed.error, "");
+        const Options& o = parsed.options;
+        EXPECT_EQ(o.help, c.expected.help);
+        EXPECT_EQ(o.version, c.expected.version);
+        EXPECT_EQ(o.selection, c.expected.selection);
+        EXPECT_EQ(o.tableName, c.expected.tableName);
+        EXPECT_EQ(o.tableIndex, c.expected.tableIndex);
+        EXPECT_EQ(o.allDirectory, c.expected.allDirectory);
+        EXPECT_EQ(o.outputPath, c.expected.outputPath);
+        EXPECT_EQ(o.encoding, c.expected.encoding);
+        EXPECT_EQ(o.consolidateWhitespace, c.expected.consolidateWhitespace);
+        EXPECT_EQ(o.verbose, c.expected.verbose);
+        EXPECT_EQ(o.source, c.expected.source);
+    }
+}
+
+TEST(Options, refusedCommandLines) {
+    struct RefusedCase {
+        const char* name;
+        std::vector<std::string> arguments;
+        const char* errorPart;
+    };
+    const std::vector<RefusedCase> cases = {
+        {"unknownOption", {"--tables", "x"}, "unknown option '--tables'"},
+        {"missingValue", {"p.html", "--table"}, "'--table' needs a value"},
+        {"indexZero", {"--index", "0"}, "--index"},
+        {"indexNotANumber", {"--index", "two"}, "'two'"},
+        {"indexNegative", {"--index", "-1"}, "'-1'"},
+        {"indexHex", {"--index", "0x2"}, "'0x2'"},
+        {"encodingNotANumber", {"--encoding", "utf-8"}, "'utf-8'"},
+        {"encodingTooLarge", {"--encoding", "18446744073709551616"}, "--encoding"},
+        {"flagWithValue", {"--json=yes"}, "'--json' takes no value"},
+        {"twoSelections", {"--json", "--list"}, "cannot be combined"},
+        {"sameSelectionTwice", {"--table", "a", "--table", "b"}, "cannot be combined"},
+        {"outputWithList", {"--list", "-o", "x"}, "'--output'"},
+        {"outputWithAll", {"-o", "x", "--all", "d"}, "'--output'"},
+        {"emptyOutput", {"-o", ""}, "needs a file name"},
+        {"emptyAllDirectory", {"--all", ""}, "needs a directory"},
+        {"twoSources", {"a.html", "b.html"}, "only one SOURCE"},
+    };
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ParsedOptions parsed = parseOptions(c.arguments);
+        EXPECT_NE(parsed.error.find(c.errorPart), std::string::npos) << parsed.error;
+    }
+}
+
+}  // namespace
+}  // namespace gridmint::cli
