@@ -1,0 +1,28 @@
+// The Open URL sheet: one field for a web address or a local path. Open accepts, Cancel or
+// Escape rejects; the field keeps its text from one showing to the next.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class QLineEdit;
+
+namespace Ui {
+class OpenUrlDialog;
+}
+
+namespace gridmint {
+
+class OpenUrlDialog : public QDialog {
+    Q_OBJECT
+  public:
+    explicit OpenUrlDialog(QWidget* parent = nullptr);
+    ~OpenUrlDialog() override;
+
+    QLineEdit* urlField() const;
+
+  private:
+    std::unique_ptr<Ui::OpenUrlDialog> ui;
+};
+
+}  // namespace gridmint

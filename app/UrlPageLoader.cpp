@@ -1,0 +1,20 @@
+#include "UrlPageLoader.h"
+
+#include "CurlFetcher.h"
+#include "UrlRoute.h"
+
+namespace gridmint {
+
+PageLoad UrlPageLoader::load(const std::u16string& typed, const Defaults& defaults,
+                             const std::atomic<bool>& cancelled) {
+    CurlFetcher fetcher;
+    FetchOptions options;
+    options.cancel = &cancelled;
+    UrlLoadReport report;
+    PageLoad outcome;
+    outcome.parser = initWithUrl(typed, defaults, fetcher, options, &report);
+    if (!outcome.parser) outcome.failure = describeFailure(report);
+    return outcome;
+}
+
+}  // namespace gridmint
