@@ -19,11 +19,14 @@ class CellTextDecoder {
     Text decode(const char* buffer, size_t length, bool returnsAreSeparators);
 
   private:
-    Text decodeBytes(std::string_view bytes);
+    void decodeBytes(std::string_view bytes, Text& out);
 
     TextEncoding useEncoding_;
     const Defaults& defaults_;
     TextDecoder documentDecoder_;
+    // Working buffers reused from cell to cell, so a cell costs one allocation: its text.
+    Text decoded_;
+    Text unescaped_;
 };
 
 // Removes White_Space from both ends, then turns CR and LF into spaces and halves every run

@@ -77,6 +77,12 @@ Text unescapeEntities(Text text) {
 
 Text stringByUnescapingFromHTML(std::u16string_view text) {
     Text result;
+    stringByUnescapingFromHTML(text, result);
+    return result;
+}
+
+void stringByUnescapingFromHTML(std::u16string_view text, Text& result) {
+    result.clear();
     result.reserve(text.size());
     std::size_t copied = 0;  // text before this position is already in result
     for (std::size_t at = text.find(u'&'); at != std::u16string_view::npos;
@@ -90,7 +96,6 @@ Text stringByUnescapingFromHTML(std::u16string_view text) {
         copied = at + *length;
     }
     result.append(text.substr(copied));
-    return result;
 }
 
 }  // namespace gridmint

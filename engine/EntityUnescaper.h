@@ -15,5 +15,7 @@ Text unescapeEntities(Text text);
 // A copy of `text` with every resolvable reference replaced. A reference runs from an "&" to
 // the first ";" before the next "&"; anything malformed, out of range or unknown stays.
 Text stringByUnescapingFromHTML(std::u16string_view text);
+// The same into `result` (replacing its content), so a caller can reuse one buffer.
+void stringByUnescapingFromHTML(std::u16string_view text, Text& result);
 
 }  // namespace gridmint

@@ -77,7 +77,7 @@ void ScanPass::run() {
 }
 
 // `next` is the index of the byte after b.
-inline void ScanPass::processByte(unsigned char b, size_t next) {
+[[gnu::always_inline]] inline void ScanPass::processByte(unsigned char b, size_t next) {
     const bool bOpensComment = b == '<' && opensComment(b, next);
     const bool tagByte = stepTagOrText(b, bOpensComment);
     if (tableStartTag_) stepAttributeValue(b);

@@ -12,13 +12,18 @@
 namespace gridmint {
 
 void HTMLTableParser::endTableData(Text cell) {
-    if (!currentDataArray) currentDataArray.emplace();
+    if (!currentDataArray) {
+        currentDataArray.emplace();
+        // Rows of a table are usually alike: room for as many cells as the last row had.
+        currentDataArray->reserve(lastRowSize);
+    }
     currentDataArray->push_back(std::move(cell));
 }
 
 void HTMLTableParser::endTableRow() {
     if (!currentDataArray) return;
     if (!currentRowArray) currentRowArray.emplace();
+    lastRowSize = currentDataArray->size();
     currentRowArray->push_back(std::move(*currentDataArray));
     currentDataArray.reset();
 }

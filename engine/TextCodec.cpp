@@ -28,11 +28,12 @@ const char* icuConverterName(TextEncoding encoding) {
     }
 }
 
-std::optional<Text> decodeAscii(std::string_view bytes) {
+bool decodeAscii(std::string_view bytes, Text& out) {
     for (char byte : bytes) {
-        if (static_cast<unsigned char>(byte) >= 0x80) return std::nullopt;
+        if (static_cast<unsigned char>(byte) >= 0x80) return false;
     }
-    return decodeLatin1(bytes);
+    decodeLatin1(bytes, out);
+    return true;
 }
 
 }  // namespace
@@ -57,10 +58,10 @@ struct TextDecoder::Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    std::optional<Text> decode(std::string_view bytes) {
-        if (!handle) return std::nullopt;
+    bool decode(std::string_view bytes, Text& out) {
+        if (!handle) return false;
         ucnv_reset(handle);  // stateful encodings (HZ) and the UTF-16 byte-order mark
-        Text out(bytes.size() + 16, u'\0');
+        out.resize(bytes.size() + 16);
         size_t written = 0;
         const char* source = bytes.data();
         const char* const sourceEnd = bytes.data() + bytes.size();
@@ -75,11 +76,11 @@ struct TextDecoder::Converter {
                 out.resize(out.size() * 2);
                 continue;
             }
-            if (U_FAILURE(status)) return std::nullopt;
+            if (U_FAILURE(status)) return false;
             break;
         }
         out.resize(written);
-        return out;
+        return true;
     }
 
     UConverter* handle = nullptr;
@@ -90,24 +91,29 @@ TextDecoder::TextDecoder(TextEncoding encoding) : encoding_(encoding) {}
 TextDecoder::~TextDecoder() = default;
 
 std::optional<Text> TextDecoder::decode(std::string_view bytes) {
+    Text out;
+    if (!decode(bytes, out)) return std::nullopt;
+    return out;
+}
+
+bool TextDecoder::decode(std::string_view bytes, Text& out) {
     switch (encoding_) {
-        case encoding::utf8: return decodeUtf8(bytes);
-        case encoding::isoLatin1: return decodeLatin1(bytes);
-        case encoding::ascii: return decodeAscii(bytes);
+        case encoding::utf8: return decodeUtf8(bytes, out);
+        case encoding::isoLatin1: decodeLatin1(bytes, out); return true;
+        case encoding::ascii: return decodeAscii(bytes, out);
         default: break;
     }
     const char* name = icuConverterName(encoding_);
-    if (!name) return std::nullopt;
+    if (!name) return false;
     if (!converter_) converter_ = std::make_unique<Converter>(name);
-    return converter_->decode(bytes);
+    return converter_->decode(bytes, out);
 }
 
 std::optional<Text> decodeBytes(std::string_view bytes, TextEncoding encoding) {
     return TextDecoder(encoding).decode(bytes);
 }
 
-bool isWhiteSpace(char16_t c) {
-    if (c < 0x80) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+bool isNonAsciiWhiteSpace(char16_t c) {
     return u_isUWhiteSpace(c);
 }
 

@@ -21,6 +21,8 @@ class TextDecoder {
     TextEncoding encoding() const { return encoding_; }
     // The text, or nothing when the bytes do not decode (or the encoding is unknown).
     std::optional<Text> decode(std::string_view bytes);
+    // The same into `out` (replacing its content); false when the bytes do not decode.
+    bool decode(std::string_view bytes, Text& out);
 
   private:
     struct Converter;
@@ -31,7 +33,13 @@ class TextDecoder {
 // One-off decoding; prefer a TextDecoder when decoding many pieces.
 std::optional<Text> decodeBytes(std::string_view bytes, TextEncoding encoding);
 
+// Unicode's White_Space property beyond ASCII.
+bool isNonAsciiWhiteSpace(char16_t c);
+
 // Unicode's White_Space property: the white space and line breaks that trimming removes.
-bool isWhiteSpace(char16_t c);
+inline bool isWhiteSpace(char16_t c) {
+    if (c < 0x80) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+    return isNonAsciiWhiteSpace(c);
+}
 
 }  // namespace gridmint

@@ -41,51 +41,52 @@ int decodeSequence(const unsigned char* p, size_t available, char32_t& codePoint
     }
 }
 
-void appendCodePoint(Text& out, char32_t codePoint) {
-    if (codePoint < 0x10000) {
-        out.push_back(static_cast<char16_t>(codePoint));
-    } else {
-        codePoint -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-    }
-}
-
-// Decodes strictly; on an invalid sequence either fails or substitutes U+FFFD.
-std::optional<Text> decode(std::string_view bytes, bool substitute) {
-    Text out;
-    out.reserve(bytes.size());
+// Decodes strictly into `out`; on an invalid sequence either fails or substitutes U+FFFD.
+bool decode(std::string_view bytes, bool substitute, Text& out) {
+    out.resize(bytes.size());  // never more code units than bytes
+    char16_t* target = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t remaining = bytes.size();
-    while (remaining > 0) {
-        if (p[0] < 0x80) {
-            out.push_back(p[0]);
-            ++p;
-            --remaining;
-            continue;
-        }
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        // Plain ASCII is by far the most common: widen it without further tests.
+        while (p < end && *p < 0x80) *target++ = *p++;
+        if (p == end) break;
         char32_t codePoint = 0;
-        int length = decodeSequence(p, remaining, codePoint);
+        int length = decodeSequence(p, static_cast<size_t>(end - p), codePoint);
         if (length == 0) {
-            if (!substitute) return std::nullopt;
+            if (!substitute) return false;
             codePoint = 0xFFFD;
             length = 1;
         }
-        appendCodePoint(out, codePoint);
+        if (codePoint < 0x10000) {
+            *target++ = static_cast<char16_t>(codePoint);
+        } else {
+            codePoint -= 0x10000;
+            *target++ = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+            *target++ = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+        }
         p += length;
-        remaining -= static_cast<size_t>(length);
     }
-    return out;
+    out.resize(static_cast<size_t>(target - out.data()));
+    return true;
 }
 
 }  // namespace
 
 std::optional<Text> decodeUtf8(std::string_view bytes) {
-    return decode(bytes, false);
+    Text out;
+    if (!decode(bytes, false, out)) return std::nullopt;
+    return out;
+}
+
+bool decodeUtf8(std::string_view bytes, Text& out) {
+    return decode(bytes, false, out);
 }
 
 Text fromUtf8(std::string_view bytes) {
-    return *decode(bytes, true);
+    Text out;
+    decode(bytes, true, out);
+    return out;
 }
 
 bool isValidUtf8(std::string_view bytes) {
@@ -107,9 +108,14 @@ bool isValidUtf8(std::string_view bytes) {
 }
 
 Text decodeLatin1(std::string_view bytes) {
-    Text out(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+    Text out;
+    decodeLatin1(bytes, out);
     return out;
+}
+
+void decodeLatin1(std::string_view bytes, Text& out) {
+    out.resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
 }
 
 void appendUtf8(std::string& out, std::u16string_view text) {

@@ -12,12 +12,15 @@ namespace gridmint {
 
 // Strict UTF-8: overlong forms, encoded surrogates and code points above U+10FFFF fail.
 std::optional<Text> decodeUtf8(std::string_view bytes);
+// The same into `out` (replacing its content); false when the bytes are not strict UTF-8.
+bool decodeUtf8(std::string_view bytes, Text& out);
 
 // True when the bytes are strict UTF-8 (the rules of decodeUtf8).
 bool isValidUtf8(std::string_view bytes);
 
 // Each byte becomes the code unit of the same value (ISO-8859-1).
 Text decodeLatin1(std::string_view bytes);
+void decodeLatin1(std::string_view bytes, Text& out);
 
 // UTF-8 of the text; a lone surrogate is written as U+FFFD.
 std::string toUtf8(std::u16string_view text);
