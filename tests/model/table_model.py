@@ -145,6 +145,10 @@ def _decode_utf16(data: bytes) -> str | None:
 _PLAIN_ASCII = frozenset(b"\t\n\r" + bytes(range(0x20, 0x7E))) - {0x5C}
 
 
+def is_modelled(encoding: int) -> bool:
+    return encoding not in UNMODELLED_ENCODINGS
+
+
 def decode_in(data: bytes, encoding: int):
     """The bytes as code units, None when they are not valid in the encoding,
     or UNKNOWN for an encoding the model does not decode."""
