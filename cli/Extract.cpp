@@ -24,6 +24,7 @@ InMemoryDefaults overridesFrom(const Options& options) {
     InMemoryDefaults overrides;
     if (options.verbose) overrides.set(defaultsKey::verbosity, 1L);
     if (options.consolidateWhitespace) overrides.set(defaultsKey::consolidateWhitespace, true);
+    if (options.userAgent) overrides.set(defaultsKey::userAgent, *options.userAgent);
     return overrides;
 }
 

@@ -102,7 +102,7 @@ class Parser {
 
     static bool isValueOption(const std::string& name) {
         return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
-               name == "--output" || name == "--encoding";
+               name == "--output" || name == "--encoding" || name == "--user-agent";
     }
 
     void takeValue(const std::string& name, const std::string& value) {
@@ -124,6 +124,8 @@ class Parser {
             if (value.empty()) return fail("option '" + name + "' needs a file name");
             if (options().outputPath) return fail("option '" + name + "' given twice");
             options().outputPath = value;
+        } else if (name == "--user-agent") {
+            options().userAgent = value;
         } else {
             const auto number = parseUnsigned(value, true);
             if (!number) {
@@ -168,7 +170,9 @@ std::string usageText() {
     return R"(Usage: gridmint-extract [OPTIONS] [SOURCE]
 Finds the tables in an HTML page and prints them as CSV.
 
-  SOURCE may be a file, or "-" or nothing for standard input.
+  SOURCE may be a file, or "-" or nothing for standard input. Any other SOURCE is an
+  address (https://example.com/page, example.com/page, file:///...), fetched and read
+  only when it is HTML.
 
   --json                 the whole result as one JSON object: table names in page
                          order, each an array of rows of cell strings
@@ -177,7 +181,9 @@ Finds the tables in an HTML page and prints them as CSV.
   --index N              the N-th table (1-based, page order) as CSV
   --all DIR              every table into DIR/<name>.csv; prints the paths written
   -o, --output FILE      write the CSV to FILE (replaced atomically) instead of stdout
-  --encoding N           the encoding number the bytes start from (default 4, UTF-8)
+  --encoding N           the encoding number the bytes start from (default 4, UTF-8);
+                         an address's encoding comes from its response
+  --user-agent S         the User-Agent sent for an address, for this run
   --consolidate-whitespace   merge runs of white space in cells, for this run
   -v, --verbose          write the engine's diagnostic lines to stderr, for this run
   -h, --help             show this text

@@ -32,7 +32,8 @@ struct Options {
     TextEncoding encoding = encoding::utf8;
     bool consolidateWhitespace = false;
     bool verbose = false;
-    std::optional<std::string> source;  // none or "-" for standard input
+    std::optional<std::string> userAgent;  // the User-Agent sent for an address, this run
+    std::optional<std::string> source;     // none or "-" for standard input
 };
 
 struct ParsedOptions {

@@ -4,8 +4,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "ByteBuffer.h"
+#include "UrlRoute.h"
+#include "Utf.h"
 
 namespace gridmint::cli {
 
@@ -44,10 +48,31 @@ bool readSource(const std::optional<std::string>& source, LoadedSource& loaded, 
     return true;
 }
 
+// A path that exists is read from disk, whatever it is, and so is text written as a path:
+// a missing file is then reported with the system's reason rather than as an address that
+// gave no response.
+bool isLocalFile(const std::string& source) {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(source), error)) return true;
+    return source.starts_with("/") || source.starts_with("./") || source.starts_with("../");
+}
+
+LoadedSource loadAddress(const std::string& source, const Defaults& defaults) {
+    LoadedSource loaded;
+    loaded.description = "'" + source + "'";
+    UrlLoadReport report;
+    loaded.parser = initWithUrl(fromUtf8(source), defaults, &report);
+    if (!loaded.parser) {
+        loaded.error = "cannot load " + loaded.description + ": " + describeFailure(report);
+    }
+    return loaded;
+}
+
 }  // namespace
 
 LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding encoding,
                         const Defaults& defaults) {
+    if (source && *source != "-" && !isLocalFile(*source)) return loadAddress(*source, defaults);
     LoadedSource loaded;
     loaded.description = (!source || *source == "-") ? "standard input" : "'" + *source + "'";
     ByteBuffer bytes;

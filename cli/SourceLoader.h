@@ -1,6 +1,6 @@
 // Turns the SOURCE of the command line into a finished parser: standard input for "-" or no
-// SOURCE, otherwise a file. Every kind of source is decided here, so a new kind (a web
-// address, say) is one more branch of loadSource and nothing else changes.
+// SOURCE, a file for a path that exists or is written as one, otherwise an address fetched
+// through the address route. Every kind of source is decided here.
 #pragma once
 
 #include <memory>
@@ -18,7 +18,8 @@ struct LoadedSource {
     std::string error;                        // otherwise one sentence with the cause
 };
 
-// Reads the source and scans it with initWithData, starting from `encoding`.
+// Reads the source and scans it: bytes from a file or standard input with initWithData,
+// starting from `encoding`; an address with initWithUrl.
 LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding encoding,
                         const Defaults& defaults);
 
