@@ -66,6 +66,9 @@ class Outcome:
     detail: str = ""
 
 
+# The tool's answer could not be read as a result at all.
+BROKEN = "broken"
+
 LOG_LINE = re.compile(rb"^\S+ Gridmint\[\d+\] (.*)$")
 
 
@@ -86,7 +89,10 @@ class Engine:
         if case.verbose:
             command.insert(1, "--verbose")
         self.runs += 1
-        done = subprocess.run(command, env=self.env, capture_output=True, timeout=120)
+        try:
+            done = subprocess.run(command, env=self.env, capture_output=True, timeout=120)
+        except subprocess.TimeoutExpired:
+            return Outcome(BROKEN, [], "no answer within 120 s")
         log, other = [], []
         for line in done.stderr.split(b"\n"):
             match = LOG_LINE.match(line)
@@ -96,7 +102,12 @@ class Engine:
                 other.append(line.decode("utf-8", "replace"))
         if done.returncode != 0:
             return Outcome(None, log, "exit %d: %s" % (done.returncode, " | ".join(other)))
-        tables = json.loads(done.stdout.decode("utf-8"), object_pairs_hook=list)
+        try:
+            tables = json.loads(done.stdout.decode("utf-8"), object_pairs_hook=list)
+        except ValueError as error:  # also invalid UTF-8
+            return Outcome(BROKEN, log, "unreadable output: %s: %r" % (error, done.stdout[:200]))
+        if not isinstance(tables, list):
+            return Outcome(BROKEN, log, "output is not a JSON object: %r" % done.stdout[:200])
         return Outcome(tables, log)
 
 
@@ -155,7 +166,9 @@ def _log_matches(expected, actual: str) -> bool:
 
 
 def differences(expected: Outcome, actual: Outcome) -> list[str]:
-    """Kinds of disagreement: "parser", "tables", "log"."""
+    """Kinds of disagreement: "output", "parser", "tables", "log"."""
+    if actual.tables is BROKEN:
+        return ["output"]
     if (expected.tables is None) != (actual.tables is None):
         return ["parser"]
     kinds = []
@@ -510,8 +523,8 @@ class PageGenerator:
 
 
 def describe(outcome: Outcome) -> str:
-    if outcome.tables is None:
-        return "no parser (%s)" % outcome.detail
+    if outcome.tables is None or outcome.tables is BROKEN:
+        return "no result (%s)" % outcome.detail
     tables = {str(name): rows for name, rows in outcome.tables}
     log = "\n    ".join(map(repr, outcome.log)) or "(none)"
     return "%s\n  log:\n    %s" % (json.dumps(tables, ensure_ascii=True, default=repr), log)
