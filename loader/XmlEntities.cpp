@@ -91,8 +91,8 @@ bool appendReplacement(std::string& out, std::string_view body) {
 }  // namespace
 
 std::string replaceXmlEntities(std::string_view utf8) {
-    // The longest body we resolve is "#x" plus six hex digits with leading zeros allowed;
-    // a generous bound keeps a stray "&" from scanning to the end of a long text.
+    // Longer bodies are left as written (only absurd zero padding makes a reference that
+    // long); the bound keeps a stray "&" from searching the rest of the text for a ";".
     constexpr size_t maxBodyLength = 32;
     std::string out;
     out.reserve(utf8.size());
@@ -101,10 +101,10 @@ std::string replaceXmlEntities(std::string_view utf8) {
         const size_t amp = utf8.find('&', i);
         if (amp == std::string_view::npos) break;
         out.append(utf8.substr(i, amp - i));
-        const size_t semicolon = utf8.find(';', amp + 1);
-        if (semicolon != std::string_view::npos && semicolon - amp - 1 <= maxBodyLength &&
-            appendReplacement(out, utf8.substr(amp + 1, semicolon - amp - 1))) {
-            i = semicolon + 1;
+        const std::string_view window = utf8.substr(amp + 1, maxBodyLength + 1);
+        const size_t length = window.find(';');
+        if (length != std::string_view::npos && appendReplacement(out, window.substr(0, length))) {
+            i = amp + 1 + length + 1;  // past the ";"
         } else {
             out.push_back('&');
             i = amp + 1;

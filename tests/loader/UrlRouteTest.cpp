@@ -212,12 +212,6 @@ TEST_F(UrlRouteTest, badlyFormedAddressIsLoggedOnlyWhenVerbose) {
     }
 }
 
-TEST_F(UrlRouteTest, refusedConnectionSaysWhy) {
-    EXPECT_FALSE(load("http://127.0.0.1:" + std::to_string(test::unusedPort()) + "/"));
-    EXPECT_EQ(report.failure, UrlFailure::noResponse);
-    EXPECT_FALSE(report.detail.empty());
-}
-
 // Local files: typed as paths, read through file:// addresses, no content-type check.
 class UrlRouteLocalFileTest : public ::testing::Test {
   protected:
