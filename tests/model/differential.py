@@ -324,7 +324,10 @@ class PageGenerator:
             b"<!--" + b"-" * n + b">", b"<!-- " + b"y" * n + b" -->",
             b"<script>" + b"z" * n + b"</script>", b"&amp;" * (n // 5),
             b"\xc3\xa9" * (n // 2), b"\r\n" * (n // 2), b"\xa0" * n, b"<" + b"t" * n + b">",
-            b"<td" + b" " * n + b">", b"< " + b"\n" * n + b"/td>", b"-" * n + b">"])
+            b"<td" + b" " * n + b">", b"< " + b"\n" * n + b"/td>", b"-" * n + b">",
+            b"<table" + b" " * n + b"id=n>", b"<table id" + b"\x0b" * n + b"=n>",
+            b"<table class=\\" + b"\\" * n + b"c>", b"<table id='" + b"q" * n,
+            b"</" + b"\t" * n + b"tr>", b"<script" + b" " * n + b"></script>"])
 
     # Markup --------------------------------------------------------------------
 
