@@ -31,6 +31,7 @@ import time
 from dataclasses import dataclass
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import table_model as model  # noqa: E402
 

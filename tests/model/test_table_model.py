@@ -9,6 +9,7 @@ import sys
 import unittest
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import table_model as model  # noqa: E402
 
