@@ -26,6 +26,16 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# A Release build with the benchmark, then the timing of the tool against other parsers;
+# BENCH_FLAGS=--quick tries it out on small pages. The Python parsers are optional extras.
+bench:
+	scripts/install-deps bench
+	scripts/install-deps bench-python || echo "bench: Python lxml and pandas not installed; skipped"
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDMINT_BUILD_BENCH=ON \
+	  -DGRIDMINT_BUILD_APP=OFF
+	cmake --build build-bench -j $(JOBS)
+	bench/run-bench --build build-bench $(BENCH_FLAGS)
+
 app: build
 	$(BUILD)/app/gridmint examples/world-cities.html
 
