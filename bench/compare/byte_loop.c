@@ -2,7 +2,7 @@
    parser that looks at every byte can be faster than this by much. */
 #include "mapped_input.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const struct mapped_input input = map_input(argc, argv);
     size_t opening = 0, closing = 0;
     for (size_t i = 0; i < input.size; ++i) {

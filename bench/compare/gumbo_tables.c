@@ -6,11 +6,11 @@
 #include "mapped_input.h"
 
 struct text_buffer {
-    char *bytes;
+    char* bytes;
     size_t length, capacity;
 };
 
-static void append(struct text_buffer *buffer, const char *text, size_t length) {
+static void append(struct text_buffer* buffer, const char* text, size_t length) {
     if (buffer->length + length > buffer->capacity) {
         size_t capacity = buffer->capacity ? buffer->capacity * 2 : 256;
         while (capacity < buffer->length + length) capacity *= 2;
@@ -22,7 +22,7 @@ static void append(struct text_buffer *buffer, const char *text, size_t length) 
     buffer->length += length;
 }
 
-static const GumboVector *children_of(const GumboNode *node) {
+static const GumboVector* children_of(const GumboNode* node) {
     switch (node->type) {
         case GUMBO_NODE_DOCUMENT: return &node->v.document.children;
         case GUMBO_NODE_ELEMENT:
@@ -32,19 +32,19 @@ static const GumboVector *children_of(const GumboNode *node) {
 }
 
 /* The text content of an element: its text nodes, in document order. */
-static void collect_text(const GumboNode *node, struct text_buffer *buffer) {
+static void collect_text(const GumboNode* node, struct text_buffer* buffer) {
     switch (node->type) {
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA: append(buffer, node->v.text.text, strlen(node->v.text.text)); return;
         default: break;
     }
-    const GumboVector *children = children_of(node);
+    const GumboVector* children = children_of(node);
     if (!children) return;
     for (unsigned i = 0; i < children->length; ++i) collect_text(children->data[i], buffer);
 }
 
-static void visit(const GumboNode *node, struct table_counts *counts, struct text_buffer *buffer) {
+static void visit(const GumboNode* node, struct table_counts* counts, struct text_buffer* buffer) {
     switch (node->v.element.tag) {
         case GUMBO_TAG_TABLE: ++counts->tables; break;
         case GUMBO_TAG_TR: ++counts->rows; break;
@@ -52,7 +52,7 @@ static void visit(const GumboNode *node, struct table_counts *counts, struct tex
         case GUMBO_TAG_TH: {
             buffer->length = 0;
             collect_text(node, buffer);
-            const char *text = buffer->bytes ? buffer->bytes : "";
+            const char* text = buffer->bytes ? buffer->bytes : "";
             size_t length = buffer->length;
             trim_ascii(&text, &length);
             counts->checksum = checksum_cell(counts->checksum, text, length);
@@ -64,16 +64,16 @@ static void visit(const GumboNode *node, struct table_counts *counts, struct tex
 }
 
 /* Depth-first over the elements with an explicit stack: a broken page can nest very deep. */
-static void walk(const GumboNode *root, struct table_counts *counts) {
+static void walk(const GumboNode* root, struct table_counts* counts) {
     struct text_buffer buffer = {NULL, 0, 0};
     size_t depth = 0, capacity = 1024;
-    const GumboNode **stack = malloc(capacity * sizeof *stack);
+    const GumboNode** stack = malloc(capacity * sizeof *stack);
     if (!stack) exit(1);
     stack[depth++] = root;
     while (depth > 0) {
-        const GumboNode *node = stack[--depth];
+        const GumboNode* node = stack[--depth];
         if (node->type == GUMBO_NODE_ELEMENT) visit(node, counts, &buffer);
-        const GumboVector *children = children_of(node);
+        const GumboVector* children = children_of(node);
         if (!children) continue;
         if (depth + children->length > capacity) {
             while (depth + children->length > capacity) capacity *= 2;
@@ -87,10 +87,10 @@ static void walk(const GumboNode *root, struct table_counts *counts) {
     free(buffer.bytes);
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const struct mapped_input input = map_input(argc, argv);
     struct table_counts counts = {0, 0, 0, CHECKSUM_START};
-    GumboOutput *output = gumbo_parse_with_options(&kGumboDefaultOptions, input.bytes, input.size);
+    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, input.bytes, input.size);
     if (!output) {
         fprintf(stderr, "%s: gumbo could not parse the page\n", argv[1]);
         return 1;

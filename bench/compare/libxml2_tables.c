@@ -6,18 +6,18 @@
 
 #include "mapped_input.h"
 
-static int named(const xmlNode *node, const char *name) {
-    return xmlStrcasecmp(node->name, (const xmlChar *)name) == 0;
+static int named(const xmlNode* node, const char* name) {
+    return xmlStrcasecmp(node->name, (const xmlChar*)name) == 0;
 }
 
-static void visit(const xmlNode *node, struct table_counts *counts) {
+static void visit(const xmlNode* node, struct table_counts* counts) {
     if (named(node, "table")) {
         ++counts->tables;
     } else if (named(node, "tr")) {
         ++counts->rows;
     } else if (named(node, "td") || named(node, "th")) {
-        xmlChar *content = xmlNodeGetContent(node);
-        const char *text = content ? (const char *)content : "";
+        xmlChar* content = xmlNodeGetContent(node);
+        const char* text = content ? (const char*)content : "";
         size_t length = strlen(text);
         trim_ascii(&text, &length);
         counts->checksum = checksum_cell(counts->checksum, text, length);
@@ -27,8 +27,8 @@ static void visit(const xmlNode *node, struct table_counts *counts) {
 }
 
 /* Depth-first over the elements, without recursion: a broken page can nest very deep. */
-static void walk(const xmlNode *root, struct table_counts *counts) {
-    const xmlNode *node = root;
+static void walk(const xmlNode* root, struct table_counts* counts) {
+    const xmlNode* node = root;
     while (node) {
         if (node->type == XML_ELEMENT_NODE) visit(node, counts);
         if (node->type == XML_ELEMENT_NODE && node->children) {
@@ -41,13 +41,12 @@ static void walk(const xmlNode *root, struct table_counts *counts) {
     }
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const struct mapped_input input = map_input(argc, argv);
     struct table_counts counts = {0, 0, 0, CHECKSUM_START};
-    htmlDocPtr document =
-        htmlReadMemory(input.bytes, (int)input.size, argv[1], NULL,
-                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
-                           HTML_PARSE_NONET);
+    htmlDocPtr document = htmlReadMemory(
+        input.bytes, (int)input.size, argv[1], NULL,
+        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
     if (!document) {
         fprintf(stderr, "%s: libxml2 could not parse the page\n", argv[1]);
         return 1;

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 struct mapped_input {
-    const char *bytes;
+    const char* bytes;
     size_t size;
 };
 
@@ -26,7 +26,7 @@ struct table_counts {
 };
 
 /* Maps the file named on the command line, or exits with a message. */
-static struct mapped_input map_input(int argc, char **argv) {
+static struct mapped_input map_input(int argc, char** argv) {
     struct mapped_input input = {NULL, 0};
     if (argc != 2) {
         fprintf(stderr, "usage: %s PAGE\n", argv[0]);
@@ -40,7 +40,7 @@ static struct mapped_input map_input(int argc, char **argv) {
     }
     input.size = (size_t)info.st_size;
     if (input.size > 0) {
-        void *bytes = mmap(NULL, input.size, PROT_READ, MAP_PRIVATE, fd, 0);
+        void* bytes = mmap(NULL, input.size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (bytes == MAP_FAILED) {
             perror(argv[1]);
             exit(1);
@@ -52,13 +52,15 @@ static struct mapped_input map_input(int argc, char **argv) {
 }
 
 static void unmap_input(struct mapped_input input) {
-    if (input.size > 0) munmap((void *)input.bytes, input.size);
+    if (input.size > 0) munmap((void*)input.bytes, input.size);
 }
 
-static int is_ascii_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+static int is_ascii_space(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 /* Narrows [*text, *text + *length) to its part without white space at either end. */
-static void trim_ascii(const char **text, size_t *length) {
+static void trim_ascii(const char** text, size_t* length) {
     const char *start = *text, *end = *text + *length;
     while (start < end && is_ascii_space((unsigned char)*start)) ++start;
     while (end > start && is_ascii_space((unsigned char)end[-1])) --end;
@@ -67,12 +69,12 @@ static void trim_ascii(const char **text, size_t *length) {
 }
 
 /* Folds one cell's text into the checksum; the 0xFF byte marks where a cell ends. */
-static uint64_t checksum_cell(uint64_t hash, const char *text, size_t length) {
+static uint64_t checksum_cell(uint64_t hash, const char* text, size_t length) {
     for (size_t i = 0; i < length; ++i) hash = (hash ^ (unsigned char)text[i]) * 0x100000001B3ull;
     return (hash ^ 0xFF) * 0x100000001B3ull;
 }
 
-static void print_counts(const struct table_counts *counts) {
+static void print_counts(const struct table_counts* counts) {
     printf("tables=%zu rows=%zu cells=%zu checksum=%016llx\n", counts->tables, counts->rows,
            counts->cells, (unsigned long long)counts->checksum);
 }

@@ -8,23 +8,23 @@
 
 struct pass {
     struct table_counts counts;
-    char *cell;
+    char* cell;
     size_t cell_length;
     size_t row_cells;
     int in_cell;
 };
 
-static int named(const char *name, size_t length, const char *expected) {
+static int named(const char* name, size_t length, const char* expected) {
     return length == strlen(expected) && memcmp(name, expected, length) == 0;
 }
 
-static void end_of_tag(struct pass *pass, const char *name, size_t length) {
+static void end_of_tag(struct pass* pass, const char* name, size_t length) {
     if (named(name, length, "td") || named(name, length, "th")) {
         pass->in_cell = 1;
         pass->cell_length = 0;
     } else if (named(name, length, "/td") || named(name, length, "/th")) {
         if (!pass->in_cell) return;
-        const char *text = pass->cell;
+        const char* text = pass->cell;
         size_t text_length = pass->cell_length;
         trim_ascii(&text, &text_length);
         pass->counts.checksum = checksum_cell(pass->counts.checksum, text, text_length);
@@ -39,7 +39,7 @@ static void end_of_tag(struct pass *pass, const char *name, size_t length) {
     }
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     const struct mapped_input input = map_input(argc, argv);
     struct pass pass = {{0, 0, 0, CHECKSUM_START}, malloc(input.size + 1), 0, 0, 0};
     if (!pass.cell) return 1;
