@@ -94,6 +94,8 @@ class Engine:
             done = subprocess.run(command, env=self.env, capture_output=True, timeout=120)
         except subprocess.TimeoutExpired:
             return Outcome(BROKEN, [], "no answer within 120 s")
+        except OSError as error:
+            raise SystemExit("cannot run %s: %s" % (self.tool, error.strerror)) from None
         log, other = [], []
         for line in done.stderr.split(b"\n"):
             match = LOG_LINE.match(line)
