@@ -95,7 +95,8 @@ class Engine:
         except subprocess.TimeoutExpired:
             return Outcome(BROKEN, [], "no answer within 120 s")
         except OSError as error:
-            raise SystemExit("cannot run %s: %s" % (self.tool, error.strerror)) from None
+            print("cannot run %s: %s" % (self.tool, error.strerror), file=sys.stderr)
+            raise SystemExit(2) from None
         log, other = [], []
         for line in done.stderr.split(b"\n"):
             match = LOG_LINE.match(line)
