@@ -45,10 +45,11 @@ void log(const QString& message) {
     logLine(message.toStdString());
 }
 
-// The preview folder: one per user, under the platform's folder for application data.
+// The preview folder: one per user, under the platform's folder for application data. No
+// trailing separator, so that the test for anything standing there sees a plain file too.
 QString previewDirectory() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Gridmint/temp/");
+           QStringLiteral("/Gridmint/temp");
 }
 
 QString previewFilePath() {
