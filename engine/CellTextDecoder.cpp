@@ -5,6 +5,7 @@
 
 #include "EntityUnescaper.h"
 #include "Log.h"
+#include "TextCodec.h"
 #include "Utf.h"
 
 namespace gridmint {
@@ -12,13 +13,76 @@ namespace gridmint {
 CellTextDecoder::CellTextDecoder(TextEncoding useEncoding, const Defaults& defaults)
     : useEncoding_(useEncoding), defaults_(defaults), documentDecoder_(useEncoding) {}
 
+namespace {
+
+constexpr bool isAsciiWhiteSpace(unsigned char b) {
+    return b == 0x20 || (b >= 0x09 && b <= 0x0D);
+}
+
+// The common cell in one pass: UTF-8 without "&", decoded, trimmed and flattened at once.
+// Gives nothing when the bytes are not strict UTF-8 or the text would still begin or end
+// with white space beyond ASCII; the caller then takes the general road, which gives the same
+// result for everything this accepts.
+std::optional<Text> decodeSimpleUtf8(std::string_view bytes, bool returnsAreSeparators) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end && isAsciiWhiteSpace(*p)) ++p;
+    while (end > p && isAsciiWhiteSpace(end[-1])) --end;
+    Text out(static_cast<size_t>(end - p), u'\0');
+    char16_t* target = out.data();
+    size_t spaces = 0;
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b == ' ' || b == '\r' || b == '\n') {
+            ++p;
+            if (returnsAreSeparators) {
+                ++spaces;
+            } else if (b == ' ') {
+                *target++ = u' ';
+            }
+            continue;
+        }
+        for (size_t half = (spaces + 1) / 2; half > 0; --half) *target++ = u' ';
+        spaces = 0;
+        if (b < 0x80) {
+            *target++ = b;
+            ++p;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const int length = decodeUtf8Sequence(p, static_cast<size_t>(end - p), codePoint);
+        if (length == 0) return std::nullopt;
+        if (codePoint < 0x10000) {
+            *target++ = static_cast<char16_t>(codePoint);
+        } else {
+            codePoint -= 0x10000;
+            *target++ = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+            *target++ = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+        }
+        p += length;
+    }
+    out.resize(static_cast<size_t>(target - out.data()));
+    if (!out.empty() && (isWhiteSpace(out.front()) || isWhiteSpace(out.back()))) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+}  // namespace
+
 Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreSeparators) {
     if (length == 0) return Text();
+    const bool hasReference = std::memchr(buffer, '&', length) != nullptr;
+    if (useEncoding_ == encoding::utf8 && !hasReference) {
+        if (auto text = decodeSimpleUtf8(std::string_view(buffer, length), returnsAreSeparators)) {
+            return std::move(*text);
+        }
+    }
     decodeBytes(std::string_view(buffer, length), decoded_);
     std::u16string_view text = decoded_;
     // Every encoding we decode writes "&" as the byte 0x26, so a run without that byte has
     // no reference; the byte search is much cheaper than looking at the decoded text.
-    if (std::memchr(buffer, '&', length) && text.find(u'&') != std::u16string_view::npos) {
+    if (hasReference && text.find(u'&') != std::u16string_view::npos) {
         stringByUnescapingFromHTML(text, unescaped_);
         text = unescaped_;
     }

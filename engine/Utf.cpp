@@ -73,6 +73,10 @@ bool decode(std::string_view bytes, bool substitute, Text& out) {
 
 }  // namespace
 
+int decodeUtf8Sequence(const unsigned char* p, size_t available, char32_t& codePoint) {
+    return decodeSequence(p, available, codePoint);
+}
+
 std::optional<Text> decodeUtf8(std::string_view bytes) {
     Text out;
     if (!decode(bytes, false, out)) return std::nullopt;

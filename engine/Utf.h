@@ -15,6 +15,10 @@ std::optional<Text> decodeUtf8(std::string_view bytes);
 // The same into `out` (replacing its content); false when the bytes are not strict UTF-8.
 bool decodeUtf8(std::string_view bytes, Text& out);
 
+// Decodes one strict UTF-8 sequence starting at `p` (a lead byte of 0x80 or more), of at
+// most `available` bytes; returns its length, or 0 when it is invalid.
+int decodeUtf8Sequence(const unsigned char* p, size_t available, char32_t& codePoint);
+
 // True when the bytes are strict UTF-8 (the rules of decodeUtf8).
 bool isValidUtf8(std::string_view bytes);
 
