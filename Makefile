@@ -2,8 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test app bench fuzz format format-check clean
+.PHONY: all deps configure build run test test-sanitize app bench fuzz format format-check clean
 
 all: build
 
@@ -26,6 +27,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan; any report fails the test that made it. The full-size hostile documents run in
+# `make test` only: under the sanitizers they would take minutes and gigabytes.
+test-sanitize: deps
+	cmake -S . -B build-asan -G Ninja -DGRIDMINT_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) -LE hostile
+
+# The fuzz targets with libFuzzer in build-fuzz, FUZZ_SECONDS each (see fuzz/run-fuzzers).
+fuzz:
+	scripts/install-deps fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run-fuzzers
+
 # A Release build with the benchmark, then the timing of the tool against other parsers;
 # BENCH_FLAGS=--quick tries it out on small pages. The Python parsers are optional extras.
 bench:
@@ -33,7 +49,7 @@ bench:
 	scripts/install-deps bench-python || echo "bench: Python lxml and pandas not installed; skipped"
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDMINT_BUILD_BENCH=ON \
 	  -DGRIDMINT_BUILD_APP=OFF
-	cmake --build build-bench -j $(JOBS)
+	cmake --build build-bench -j $(JOBS) --target bench_programs
 	bench/run-bench --build build-bench $(BENCH_FLAGS)
 
 app: build
