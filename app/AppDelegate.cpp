@@ -263,7 +263,7 @@ void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parse
         showStatus(tr("No table found"));
         return;
     }
-    if (const Table* table = result->find(tableNames->front())) displayResult(*table);
+    showTable(tableNames->front());
 }
 
 void AppDelegate::showSelectionWindow() {
@@ -285,7 +285,7 @@ void AppDelegate::closeSelectionWindow() {
     if (selected.isEmpty() || !tableNames || !result) return;
     const auto row = static_cast<size_t>(selected.front().row());
     if (row >= tableNames->size()) return;
-    if (const Table* table = result->find((*tableNames)[row])) displayResult(*table);
+    showTable((*tableNames)[row]);
 }
 
 long AppDelegate::numberOfRowsInTableView() const {
@@ -326,12 +326,23 @@ std::optional<QString> AppDelegate::getTempFilePath() const {
     return previewFilePath();
 }
 
-void AppDelegate::displayResult(const Table& table) {
+// Shows the table stored under `name` in `result`, and names it in the status bar.
+void AppDelegate::showTable(const Text& name) {
+    const Table* table = result ? result->find(name) : nullptr;
+    if (table == nullptr || !displayResult(*table)) return;
+    const size_t columns = table->empty() ? 0 : table->front().size();
+    showStatus(tr("Previewing \u201C%1\u201D: %2 rows, %3 columns")
+                   .arg(QString::fromStdU16String(name))
+                   .arg(static_cast<qulonglong>(table->size()))
+                   .arg(static_cast<qulonglong>(columns)));
+}
+
+bool AppDelegate::displayResult(const Table& table) {
     const std::string csv = csvUtf8FromArrays(table);
     const auto path = getTempFilePath();
     if (!path) {
         showStatus(tr("Could not make the preview folder %1").arg(previewDirectory()));
-        return;
+        return false;
     }
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) ||
@@ -340,14 +351,11 @@ void AppDelegate::displayResult(const Table& table) {
         !file.commit()) {
         log(QStringLiteral("error writing temp file: %1: %2").arg(*path, file.errorString()));
         showStatus(tr("Could not write the preview file: %1").arg(file.errorString()));
-        return;
+        return false;
     }
     showPreview(*path);
     updateExportEnabled();
-    const size_t columns = table.empty() ? 0 : table.front().size();
-    showStatus(tr("Previewing a table of %1 rows and %2 columns")
-                   .arg(static_cast<qulonglong>(table.size()))
-                   .arg(static_cast<qulonglong>(columns)));
+    return true;
 }
 
 // A new preview for every showing; whatever the container held before goes.

@@ -74,7 +74,8 @@ class AppDelegate : public QObject, public TableChoiceDataSource {
 
     // The preview file, the preview and export.
     std::optional<QString> getTempFilePath() const;
-    void displayResult(const Table& table);
+    // Writes the table's CSV to the preview file and previews it; false when it could not.
+    bool displayResult(const Table& table);
     void exportResult();
     void exportCompletion(const QString& destination);
 
@@ -105,6 +106,7 @@ class AppDelegate : public QObject, public TableChoiceDataSource {
     void updateExportEnabled() const;
     QString sourceText() const;
     void showPreview(const QString& previewFile);
+    void showTable(const Text& name);
 
     const Defaults& defaults;
     std::shared_ptr<PageLoader> pageLoader;

@@ -4,6 +4,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMimeData>
 
 namespace gridmint {
@@ -24,6 +25,7 @@ QUrl droppedSource(const QMimeData* mime) {
 SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("sourceView"));
     setLineWrapMode(NoWrap);
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 }
 
 bool SourceView::canInsertFromMimeData(const QMimeData* source) const {
