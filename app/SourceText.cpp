@@ -1,5 +1,7 @@
 #include "SourceText.h"
 
+#include <utility>
+
 #include "TextCodec.h"
 #include "Utf.h"
 
@@ -13,11 +15,12 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
 
 std::optional<DecodedSource> decodeByByteOrderMark(std::string_view bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) {
-        if (auto text = decodeUtf8(bytes.substr(3))) return DecodedSource{*text, encoding::utf8};
+        if (auto text = decodeUtf8(bytes.substr(3)))
+            return DecodedSource{std::move(*text), encoding::utf8};
     } else if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE")) {
         // The UTF-16 decoder reads the mark for the byte order and drops it.
         if (auto text = decodeBytes(bytes, encoding::utf16)) {
-            return DecodedSource{*text, encoding::utf16};
+            return DecodedSource{std::move(*text), encoding::utf16};
         }
     }
     return std::nullopt;
@@ -30,7 +33,7 @@ std::optional<DecodedSource> decodeByDeclaredCharset(std::string_view bytes) {
     // The declaration was read from the bytes as ASCII, so they are not UTF-16 whatever they
     // say; decoding them as UTF-16 would turn a readable page into nonsense.
     if (declared == encoding::none || declared == encoding::utf16) return std::nullopt;
-    if (auto text = decodeBytes(bytes, declared)) return DecodedSource{*text, declared};
+    if (auto text = decodeBytes(bytes, declared)) return DecodedSource{std::move(*text), declared};
     return std::nullopt;
 }
 
@@ -39,15 +42,15 @@ std::optional<DecodedSource> decodeByDeclaredCharset(std::string_view bytes) {
 DecodedSource decodeHtmlFile(std::string_view bytes) {
     if (auto decoded = decodeByByteOrderMark(bytes)) return *decoded;
     if (auto decoded = decodeByDeclaredCharset(bytes)) return *decoded;
-    if (auto text = decodeUtf8(bytes)) return {*text, encoding::utf8};
+    if (auto text = decodeUtf8(bytes)) return {std::move(*text), encoding::utf8};
     return {decodeLatin1(bytes), encoding::isoLatin1};
 }
 
 Text pageText(const HTMLTableParser& parser) {
     if (parser.encoding() != encoding::none) {
-        if (auto text = decodeBytes(parser.bytes(), parser.encoding())) return *text;
+        if (auto text = decodeBytes(parser.bytes(), parser.encoding())) return std::move(*text);
     }
-    if (auto text = decodeUtf8(parser.bytes())) return *text;
+    if (auto text = decodeUtf8(parser.bytes())) return std::move(*text);
     return decodeLatin1(parser.bytes());
 }
 

@@ -44,7 +44,7 @@ int TableChoiceModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TableChoiceModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+    if (!index.isValid()) return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     return dataSource_.objectValueForTableColumn(columnIdentifier(index.column()), index.row());
 }

@@ -230,7 +230,9 @@ class OpenSourcesTest : public QObject {
         QTimer::singleShot(0, this, [&eventsRan] { eventsRan = true; });
         QTRY_VERIFY(eventsRan);
         QVERIFY(delegate().isLoading());
+        QTRY_COMPARE(loader->typed(), QStringList{QStringLiteral("slow.example/page")});
         delegate().openAddress(QStringLiteral("second.example"));  // refused while loading
+        QVERIFY(statusText().startsWith(u"Still loading"));
         QCOMPARE(loader->typed(), QStringList{QStringLiteral("slow.example/page")});
 
         loader->release();

@@ -70,12 +70,6 @@ class PreviewTest : public QObject {
         QCOMPARE(view.model()->index(rows - 1, 2).data().toString(), QStringLiteral("\"q\""));
         QCOMPARE(view.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
     }
-
-    void viewOfAMissingFileIsEmpty() {
-        gridmint::PreviewView view(QStringLiteral("/nonexistent/mr_preview.csv"));
-        QCOMPARE(view.model()->rowCount(), 0);
-        QCOMPARE(view.model()->columnCount(), 0);
-    }
 };
 
 GRIDMINT_APP_TEST_MAIN(PreviewTest)

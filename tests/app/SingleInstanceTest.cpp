@@ -1,6 +1,5 @@
 // One Gridmint per user: a later launch hands its argument to the running instance.
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,11 +52,6 @@ class SingleInstanceTest : public QObject {
         QSignalSpy received(&running, &SingleInstance::messageReceived);
         QVERIFY(SingleInstance(name).handOver(QStringLiteral("x")));
         QTRY_COMPARE(received.size(), 1);
-    }
-
-    void theSocketIsTheUsersOwn() {
-        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        QVERIFY(SingleInstance::defaultServerName().startsWith(runtime + u'/'));
     }
 };
 
