@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     if (instance.handOver(source)) return 0;
     instance.listen();
 
-    gridmint::cli::QSettingsDefaults defaults;
+    gridmint::QSettingsDefaults defaults;
     gridmint::AppDelegate delegate(defaults, std::make_shared<gridmint::UrlPageLoader>());
     gridmint::MainWindow* window = delegate.window();
     QObject::connect(&instance, &gridmint::SingleInstance::messageReceived, &delegate,

@@ -22,6 +22,6 @@ int main(int argc, char** argv) {
         return writeStandardOutput(versionText() + "\n") ? exitStatus::success
                                                          : exitStatus::failure;
     }
-    const QSettingsDefaults settings;
+    const gridmint::QSettingsDefaults settings;
     return runExtract(parsed.options, settings);
 }

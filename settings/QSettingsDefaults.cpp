@@ -6,7 +6,7 @@
 #include <QString>
 #include <QVariant>
 
-namespace gridmint::cli {
+namespace gridmint {
 
 namespace {
 
@@ -34,4 +34,4 @@ std::optional<std::string> QSettingsDefaults::stringForKey(std::string_view key)
     return value.toString().toStdString();
 }
 
-}  // namespace gridmint::cli
+}  // namespace gridmint

@@ -5,7 +5,7 @@
 
 #include "Defaults.h"
 
-namespace gridmint::cli {
+namespace gridmint {
 
 class QSettingsDefaults : public Defaults {
   public:
@@ -14,4 +14,4 @@ class QSettingsDefaults : public Defaults {
     std::optional<std::string> stringForKey(std::string_view key) const override;
 };
 
-}  // namespace gridmint::cli
+}  // namespace gridmint
