@@ -1,26 +1,16 @@
 // Runs the built gridmint-extract as a user would, with HOME and XDG_CONFIG_HOME pointing
 // into a private directory so that the user's real settings are neither read nor touched.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "TempDirectory.h"
-
-extern char** environ;
+#include "ToolRunner.h"
 
 namespace gridmint::cli {
 namespace {
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
 
 class ExtractTool : public ::testing::Test {
   protected:
@@ -38,48 +28,7 @@ class ExtractTool : public ::testing::Test {
     }
 
     ToolResult run(const std::vector<std::string>& arguments, const std::string& input = "") {
-        const std::string in = home_.file("stdin"), out = home_.file("stdout"),
-                          err = home_.file("stderr");
-        writeFile(in, input);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-
-        std::vector<std::string> strings = {GRIDMINT_EXTRACT_PATH};
-        strings.insert(strings.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& s : strings) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = {"HOME=" + home_.path().string(),
-                                                "XDG_CONFIG_HOME=" + home_.file("config")};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0) {
-                environment.push_back(entry);
-            }
-        }
-        std::vector<char*> envp;
-        for (std::string& s : environment) envp.push_back(s.data());
-        envp.push_back(nullptr);
-
-        ToolResult result;
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0];
-            return result;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.out = readFile(out);
-        result.err = readFile(err);
-        return result;
+        return runTool(GRIDMINT_EXTRACT_PATH, arguments, home_, input);
     }
 
     TempDirectory home_;

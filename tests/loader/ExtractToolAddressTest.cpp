@@ -1,9 +1,6 @@
 // gridmint-extract with an address as SOURCE, run as a user would against the test server;
 // HOME and XDG_CONFIG_HOME point into a private folder so real settings are never read.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -12,29 +9,16 @@
 
 #include "TempDirectory.h"
 #include "TestHttpServer.h"
-
-extern char** environ;
+#include "ToolRunner.h"
 
 namespace gridmint {
 namespace {
 
+using cli::ToolResult;
 using test::ScriptedResponse;
 using test::TestHttpServer;
 
 const std::string page = "<table id=\"t\"><tr><td>a</td><td>b</td></tr></table>";
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
 
 class ExtractToolAddress : public ::testing::Test {
   protected:
@@ -43,46 +27,8 @@ class ExtractToolAddress : public ::testing::Test {
         std::ofstream(home.file("config/Gridmint/Gridmint.conf")) << text;
     }
 
-    ToolResult run(std::vector<std::string> arguments) {
-        const std::string out = home.file("stdout"), err = home.file("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        arguments.insert(arguments.begin(), GRIDMINT_EXTRACT_PATH);
-        std::vector<std::string> environment = {
-            "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + home.file("config"), "no_proxy=*"};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CONFIG_HOME=")) {
-                environment.push_back(entry);
-            }
-        }
-        auto pointers = [](std::vector<std::string>& strings) {
-            std::vector<char*> result;
-            for (auto& s : strings) result.push_back(s.data());
-            result.push_back(nullptr);
-            return result;
-        };
-        auto argv = pointers(arguments);
-        auto envp = pointers(environment);
-        ToolResult result;
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0];
-            return result;
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        result.out = readAll(out);
-        result.err = readAll(err);
-        return result;
+    cli::ToolResult run(const std::vector<std::string>& arguments) {
+        return cli::runTool(GRIDMINT_EXTRACT_PATH, arguments, home, "", {"no_proxy=*"});
     }
 
     cli::TempDirectory home;
