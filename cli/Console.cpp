@@ -7,8 +7,6 @@
 
 namespace gridmint::cli {
 
-namespace {
-
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = write(fd, bytes.data(), bytes.size());
@@ -18,8 +16,6 @@ bool writeAll(int fd, std::string_view bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 bool writeStandardOutput(std::string_view bytes) {
     return writeAll(STDOUT_FILENO, bytes);

@@ -6,6 +6,10 @@
 
 namespace gridmint::cli {
 
+// Writes all of `bytes` to the descriptor, retrying after interruptions; false (with errno
+// set) when a write fails.
+bool writeAll(int fd, std::string_view bytes);
+
 // Writes all of `bytes` to standard output; false (with errno set) when that fails.
 bool writeStandardOutput(std::string_view bytes);
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "Console.h"
+
 namespace gridmint::cli {
 
 namespace {
@@ -28,16 +30,6 @@ mode_t modeFor(const std::string& path) {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 // Writes, sets the permissions, flushes to disk and closes; returns 0 or the errno of the
