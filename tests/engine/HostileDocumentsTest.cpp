@@ -56,6 +56,17 @@ Text text(std::string_view utf8) {
     return fromUtf8(utf8);
 }
 
+// Whether `cell` is `head` followed by `times` copies of `piece`, checked without building
+// that text: the figures printed should be the engine's memory, not the test's.
+bool isRepeated(std::u16string_view cell, std::u16string_view head, std::u16string_view piece,
+                size_t times) {
+    if (cell.size() != head.size() + piece.size() * times || !cell.starts_with(head)) return false;
+    for (size_t at = head.size(); at < cell.size(); at += piece.size()) {
+        if (cell.substr(at, piece.size()) != piece) return false;
+    }
+    return true;
+}
+
 class HostileDocuments : public ::testing::Test {
   protected:
     void SetUp() override { start_ = std::chrono::steady_clock::now(); }
@@ -102,7 +113,7 @@ class HostileDocuments : public ::testing::Test {
     // Every table has a row and every row a cell, names are unique, and no cell starts or
     // ends with white space or holds a line break.
     static void expectWellFormed(const ResultDictionary& result) {
-        std::unordered_set<Text> names;
+        std::unordered_set<std::u16string_view> names;
         for (const auto& [name, table] : result) {
             EXPECT_TRUE(names.insert(name).second) << "two tables named " << toUtf8(name);
             EXPECT_FALSE(table.empty()) << "a table without rows";
@@ -118,13 +129,27 @@ class HostileDocuments : public ::testing::Test {
         }
     }
 
-    // A table of one cell stored under `name`.
+    // The only cell of a table stored under `name`, or nothing when the table is not so.
+    static const Text* singleCell(const ResultDictionary::Entry& entry, const Text& name) {
+        EXPECT_TRUE(entry.first == name) << toUtf8(entry.first);
+        const Table& table = entry.second;
+        EXPECT_TRUE(table.size() == 1 && table[0].size() == 1) << "not a table of one cell";
+        return table.size() == 1 && table[0].size() == 1 ? &table[0][0] : nullptr;
+    }
+
     static void expectSingleCell(const ResultDictionary::Entry& entry, const Text& name,
                                  const Text& cell) {
-        EXPECT_TRUE(entry.first == name) << toUtf8(entry.first);
-        ASSERT_EQ(entry.second.size(), 1u);
-        ASSERT_EQ(entry.second[0].size(), 1u);
-        EXPECT_TRUE(entry.second[0][0] == cell) << toUtf8(entry.second[0][0]).substr(0, 200);
+        if (const Text* only = singleCell(entry, name)) {
+            EXPECT_TRUE(*only == cell) << toUtf8(*only).substr(0, 200);
+        }
+    }
+
+    static void expectSingleCell(const ResultDictionary::Entry& entry, const Text& name,
+                                 std::u16string_view head, std::u16string_view piece,
+                                 size_t times) {
+        if (const Text* only = singleCell(entry, name)) {
+            EXPECT_TRUE(isRepeated(*only, head, piece, times)) << toUtf8(*only).substr(0, 200);
+        }
     }
 
   private:
@@ -150,7 +175,7 @@ TEST_F(HostileDocuments, textWithoutTags) {
 }
 
 TEST_F(HostileDocuments, oneHugeCellComesBackIntactAndTrimmed) {
-    // A reference and multi-byte characters in every piece; the last piece's space is trimmed.
+    // A reference and multi-byte characters in every piece, white space around them all.
     const std::string_view piece = "Z\xC3\xBCrich&amp;\xE6\x9D\xB1\xE4\xBA\xAC ";
     const Text decoded = u"Z\u00FCrich&\u6771\u4EAC ";
     const size_t pieces = sized(10'000'000, 100'000'000) / piece.size();
@@ -161,16 +186,14 @@ TEST_F(HostileDocuments, oneHugeCellComesBackIntactAndTrimmed) {
     ASSERT_EQ(result.size(), 1u);
     ASSERT_EQ(result.at(0).second.size(), 1u);
     ASSERT_EQ(result.at(0).second[0].size(), 1u);
-    const Text& cell = result.at(0).second[0][0];
+    // The last piece's space is trimmed: the cell is that piece after all the others.
+    const std::u16string_view cell = result.at(0).second[0][0];
+    const std::u16string_view lastPiece =
+        std::u16string_view(decoded).substr(0, decoded.size() - 1);
     ASSERT_EQ(cell.size(), pieces * decoded.size() - 1);
-    for (size_t i = 0; i < pieces; ++i) {
-        const std::u16string_view expected =
-            i + 1 < pieces ? std::u16string_view(decoded)
-                           : std::u16string_view(decoded).substr(0, decoded.size() - 1);
-        ASSERT_TRUE(std::u16string_view(cell).substr(i * decoded.size(), expected.size()) ==
-                    expected)
-            << "piece " << i;
-    }
+    EXPECT_TRUE(
+        isRepeated(cell.substr(0, cell.size() - lastPiece.size()), u"", decoded, pieces - 1));
+    EXPECT_TRUE(cell.ends_with(lastPiece));
 }
 
 TEST_F(HostileDocuments, unclosedCellsShareOneCell) {
@@ -178,10 +201,8 @@ TEST_F(HostileDocuments, unclosedCellsShareOneCell) {
     const size_t cells = sized(200'000, 1'000'000);
     const ResultDictionary& result =
         parse(wrapped("<table><tr>", "<td>x", cells, "</td></tr></table>"));
-    Text expected = u"x";
-    for (size_t i = 1; i < cells; ++i) expected += u" x";
     ASSERT_EQ(result.size(), 1u);
-    expectSingleCell(result.at(0), u"noclass 1", expected);
+    expectSingleCell(result.at(0), u"noclass 1", u"x", u" x", cells - 1);
 }
 
 TEST_F(HostileDocuments, tablesWithoutEndTagsGatherIntoOne) {
@@ -261,7 +282,7 @@ TEST_F(HostileDocuments, onlyAmpersands) {
     const ResultDictionary& result =
         parse(wrapped("<table><tr><td>", "&", count, "amp;</td></tr></table>"));
     ASSERT_EQ(result.size(), 1u);
-    expectSingleCell(result.at(0), u"noclass 1", Text(count, u'&'));
+    expectSingleCell(result.at(0), u"noclass 1", u"", u"&", count);
 }
 
 TEST_F(HostileDocuments, onlyOpeningBrackets) {
@@ -287,10 +308,8 @@ TEST_F(HostileDocuments, onlyCommentEnds) {
     // Outside a comment "-->" is two dashes of text and a tag end, which leaves a space.
     const ResultDictionary& result =
         parse(wrapped("<table><tr><td>x", "-->", count, "</td></tr></table>"));
-    Text expected = u"x--";
-    for (size_t i = 1; i < count; ++i) expected += u" --";
     ASSERT_EQ(result.size(), 1u);
-    expectSingleCell(result.at(0), u"noclass 1", expected);
+    expectSingleCell(result.at(0), u"noclass 1", u"x--", u" --", count - 1);
 }
 
 TEST_F(HostileDocuments, nulBytesEverywhere) {
