@@ -89,6 +89,11 @@ Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreS
     return trimAndFlatten(text, returnsAreSeparators);
 }
 
+void CellTextDecoder::releaseBuffers() {
+    Text().swap(decoded_);
+    Text().swap(unescaped_);
+}
+
 // The document's encoding first; then, from its start every time, the fallback list UTF-8,
 // ISO-8859-1, UTF-16, ASCII. ISO-8859-1 accepts every byte, so the list ends there.
 void CellTextDecoder::decodeBytes(std::string_view bytes, Text& out) {

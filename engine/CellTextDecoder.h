@@ -18,6 +18,9 @@ class CellTextDecoder {
 
     Text decode(const char* buffer, size_t length, bool returnsAreSeparators);
 
+    // Gives back the working buffers, which grow to the largest cell decoded.
+    void releaseBuffers();
+
   private:
     void decodeBytes(std::string_view bytes, Text& out);
 

@@ -57,7 +57,8 @@ std::unique_ptr<HTMLTableParser> HTMLTableParser::makeParser(ByteBuffer bytes,
     std::unique_ptr<HTMLTableParser> parser(
         new HTMLTableParser(std::move(bytes), useEncoding, defaults));
     parser->bigKahunaPass(mode);
-    parser->defaults = nullptr;  // nothing reads the settings once the pass is over
+    parser->cellDecoder.releaseBuffers();  // a finished parser keeps only its bytes and tables
+    parser->defaults = nullptr;            // nothing reads the settings once the pass is over
     return parser;
 }
 
