@@ -103,7 +103,8 @@ void CellTextDecoder::decodeBytes(std::string_view bytes, Text& out) {
         logLine("unable to make string using encoding " +
                 std::to_string(static_cast<int>(useEncoding_)) + ", trying other encodings");
     }
-    if (decodeUtf8(bytes, out)) return;
+    // Bytes that just failed as the document's UTF-8 fail again: skip the repeat.
+    if (useEncoding_ != encoding::utf8 && decodeUtf8(bytes, out)) return;
     decodeLatin1(bytes, out);
 }
 
