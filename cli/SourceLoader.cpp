@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "ByteBuffer.h"
+#include "CurlFetcher.h"
+#include "FetchSettings.h"
 #include "UrlRoute.h"
 #include "Utf.h"
 
@@ -61,7 +63,9 @@ LoadedSource loadAddress(const std::string& source, const Defaults& defaults) {
     LoadedSource loaded;
     loaded.description = "'" + source + "'";
     UrlLoadReport report;
-    loaded.parser = initWithUrl(fromUtf8(source), defaults, &report);
+    CurlFetcher fetcher;
+    loaded.parser = initWithUrl(fromUtf8(source), defaults, fetcher,
+                                fetchOptionsFromSettings(defaults), &report);
     if (!loaded.parser) {
         loaded.error = "cannot load " + loaded.description + ": " + describeFailure(report);
     }

@@ -7,8 +7,10 @@
 
 #include <curl/curl.h>
 
+#include <cerrno>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace gridmint {
 
@@ -113,19 +115,34 @@ constexpr CodeMeaning codeMeanings[] = {
     {CURLE_COULDNT_CONNECT, FetchError::refused},
     {CURLE_FILE_COULDNT_READ_FILE, FetchError::notFound},
     {CURLE_OPERATION_TIMEDOUT, FetchError::timedOut},
+    {CURLE_PARTIAL_FILE, FetchError::cutShort},
+    {CURLE_WEIRD_SERVER_REPLY, FetchError::malformed},
+    {CURLE_BAD_CONTENT_ENCODING, FetchError::malformed},
     {CURLE_FILESIZE_EXCEEDED, FetchError::tooLarge},
     {CURLE_TOO_MANY_REDIRECTS, FetchError::tooManyRedirects},
-    {CURLE_PEER_FAILED_VERIFICATION, FetchError::insecure},
+    {CURLE_PEER_FAILED_VERIFICATION, FetchError::badCertificate},
     {CURLE_SSL_CONNECT_ERROR, FetchError::insecure},
     {CURLE_SSL_CERTPROBLEM, FetchError::insecure},
     {CURLE_SSL_CACERT_BADFILE, FetchError::insecure},
 };
 
-FetchError errorFor(CURLcode code, const Transfer& transfer) {
+// libcurl reports a failed read from the socket and a broken chunk framing with the same
+// code: the system's error number names a reset, and the message a framing error (its wording
+// has stood unchanged in libcurl for many years; anything else stays a plain failure).
+FetchError receiveError(CURL* handle, std::string_view message) {
+    long osError = 0;
+    curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osError);
+    if (osError == ECONNRESET) return FetchError::reset;
+    if (message.find("chunked-encoding") != std::string_view::npos) return FetchError::malformed;
+    return FetchError::other;
+}
+
+FetchError errorFor(CURLcode code, const Transfer& transfer, const char* errorBuffer) {
     // A transfer that our own callbacks stopped says why through the flags.
     if (transfer.tooLarge) return FetchError::tooLarge;
     if (transfer.cancelled) return FetchError::cancelled;
     if (transfer.wentIdle) return FetchError::timedOut;
+    if (code == CURLE_RECV_ERROR) return receiveError(transfer.handle, errorBuffer);
     for (const auto& meaning : codeMeanings) {
         if (meaning.code == code) return meaning.error;
     }
@@ -149,7 +166,11 @@ std::string messageFor(FetchError error, CURLcode code, const char* errorBuffer,
         case FetchError::hostNotFound:
         case FetchError::refused:
         case FetchError::notFound:
+        case FetchError::reset:
+        case FetchError::cutShort:
+        case FetchError::malformed:
         case FetchError::tooManyRedirects:
+        case FetchError::badCertificate:
         case FetchError::insecure:
         case FetchError::other: break;
     }
@@ -227,7 +248,7 @@ FetchResult CurlFetcher::fetch(const std::string& url, const std::string& userAg
     curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, errorBuffer);
 
     const CURLcode code = curl_easy_perform(handle.get());
-    result.error = errorFor(code, transfer);
+    result.error = errorFor(code, transfer, errorBuffer);
     if (result.error != FetchError::none) {
         result.errorMessage = messageFor(result.error, code, errorBuffer, options);
         return result;

@@ -28,12 +28,16 @@ enum class FetchError {
     badAddress,         // the fetcher could not use the address
     unsupportedScheme,  // only http, https and file are fetched
     hostNotFound,
-    refused,   // no connection could be made
-    notFound,  // a local file that does not exist or cannot be read
-    timedOut,  // connecting took too long, or the server went silent
+    refused,    // no connection could be made
+    notFound,   // a local file that does not exist or cannot be read
+    timedOut,   // connecting took too long, or the server went silent
+    reset,      // the server reset the connection
+    cutShort,   // the connection closed before the whole body had arrived
+    malformed,  // the response broke the rules of HTTP (a chunk size that is no number, …)
     tooLarge,
     tooManyRedirects,
-    insecure,  // the TLS handshake or the certificate check failed
+    badCertificate,  // the server's certificate could not be verified
+    insecure,        // the TLS handshake failed
     cancelled,
     other,
 };

@@ -28,6 +28,11 @@ bool mentionsHtml(std::string_view contentType) {
 UrlFailure failureFor(FetchError error) {
     switch (error) {
         case FetchError::timedOut: return UrlFailure::timedOut;
+        case FetchError::reset: return UrlFailure::connectionReset;
+        case FetchError::cutShort: return UrlFailure::cutShort;
+        case FetchError::malformed: return UrlFailure::malformedResponse;
+        case FetchError::tooManyRedirects: return UrlFailure::tooManyRedirects;
+        case FetchError::badCertificate: return UrlFailure::certificate;
         case FetchError::tooLarge: return UrlFailure::tooLarge;
         case FetchError::cancelled: return UrlFailure::cancelled;
         case FetchError::none:
@@ -36,7 +41,6 @@ UrlFailure failureFor(FetchError error) {
         case FetchError::hostNotFound:
         case FetchError::refused:
         case FetchError::notFound:
-        case FetchError::tooManyRedirects:
         case FetchError::insecure:
         case FetchError::other: break;
     }
@@ -120,6 +124,12 @@ std::string describeFailure(const UrlLoadReport& report) {
         case UrlFailure::badlyFormed: return "the address is badly formed";
         case UrlFailure::noResponse: return withDetail("no response");
         case UrlFailure::timedOut: return withDetail("timed out");
+        case UrlFailure::connectionReset: return withDetail("the connection was reset");
+        case UrlFailure::cutShort:
+            return withDetail("the connection closed before the whole page arrived");
+        case UrlFailure::malformedResponse: return withDetail("malformed response");
+        case UrlFailure::tooManyRedirects: return withDetail("too many redirects");
+        case UrlFailure::certificate: return withDetail("certificate not accepted");
         case UrlFailure::tooLarge: return withDetail("the page is too large");
         case UrlFailure::cancelled: return "cancelled";
         case UrlFailure::noContentType:

@@ -16,15 +16,20 @@ namespace gridmint {
 // Why the route gave no parser.
 enum class UrlFailure {
     none,
-    skippedType,    // the address names a document, sound, video or archive file
-    badlyFormed,    // not a URL, even with its unsafe characters escaped
-    noResponse,     // no body: refused, unknown host, unreadable file, …
-    timedOut,       // the connection took too long, or the server went silent
-    tooLarge,       // the body grew beyond the cap
-    cancelled,      // the caller's cancel flag was raised
-    noContentType,  // an HTTP response without "Content-Type"
-    notHtml,        // a "Content-Type" that does not name HTML
-    emptyBody,      // the bytes route refused the body (it was empty)
+    skippedType,        // the address names a document, sound, video or archive file
+    badlyFormed,        // not a URL, even with its unsafe characters escaped
+    noResponse,         // no body: refused, unknown host, unreadable file, …
+    timedOut,           // the connection took too long, or the server went silent
+    connectionReset,    // the server reset the connection
+    cutShort,           // the connection closed before the whole page arrived
+    malformedResponse,  // the server's answer broke the rules of HTTP
+    tooManyRedirects,   // the redirects went on past the limit, or in a loop
+    certificate,        // the server's certificate could not be verified
+    tooLarge,           // the body grew beyond the cap
+    cancelled,          // the caller's cancel flag was raised
+    noContentType,      // an HTTP response without "Content-Type"
+    notHtml,            // a "Content-Type" that does not name HTML
+    emptyBody,          // the bytes route refused the body (it was empty)
 };
 
 // What happened on the way, for people: the tool's error line, the app's alert.

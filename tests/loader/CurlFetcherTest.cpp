@@ -7,6 +7,7 @@
 #include <array>
 #include <thread>
 
+#include "SelfSignedTlsServer.h"
 #include "TestHttpServer.h"
 
 namespace gridmint {
@@ -15,6 +16,7 @@ namespace {
 using test::ScriptedResponse;
 using test::TestHttpServer;
 using Stall = ScriptedResponse::Stall;
+using Cut = ScriptedResponse::Cut;
 using namespace std::chrono_literals;
 
 const std::string page = "<table><tr><td>a</td></tr></table>";
@@ -137,6 +139,56 @@ TEST_F(CurlFetcherTest, bodyExactlyAtCapIsAccepted) {
     const FetchResult result = get("/full");
     ASSERT_TRUE(result.gotBody) << result.errorMessage;
     EXPECT_EQ(result.body.size(), 1000u);
+}
+
+// Answers that break off or break the rules: each ends with no body and its own cause, and
+// none waits for the idle timeout.
+TEST_F(CurlFetcherTest, brokenAnswerGivesNoBodyAndItsCause) {
+    const std::string body(1000, 'x');
+    auto cutAfter100 = [&body](Cut cut, bool chunked) {
+        ScriptedResponse response = html(body);
+        response.chunked = chunked;
+        response.cut = cut;
+        response.cutAfter = 100;
+        return response;
+    };
+    ScriptedResponse notHex = html("");
+    notHex.raw =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "zz\r\n<p>a</p>\r\n0\r\n\r\n";
+    struct Case {
+        const char* name;
+        ScriptedResponse response;
+        FetchError error;
+    };
+    const std::array<Case, 5> cases{{
+        {"resetMidBody", cutAfter100(Cut::reset, false), FetchError::reset},
+        {"resetMidChunk", cutAfter100(Cut::reset, true), FetchError::reset},
+        {"closedBeforeAnnouncedLength", cutAfter100(Cut::close, false), FetchError::cutShort},
+        {"chunkShorterThanAnnounced", cutAfter100(Cut::close, true), FetchError::cutShort},
+        {"chunkSizeNotHex", notHex, FetchError::malformed},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.route("/broken", c.response);
+        const FetchResult result = get("/broken");
+        EXPECT_FALSE(result.gotBody);
+        EXPECT_EQ(result.error, c.error) << result.errorMessage;
+        EXPECT_TRUE(result.body.empty());
+        EXPECT_FALSE(result.errorMessage.empty());
+    }
+}
+
+TEST_F(CurlFetcherTest, selfSignedCertificateIsRefused) {
+    if (!test::SelfSignedTlsServer::opensslInstalled()) {
+        GTEST_SKIP() << "the openssl program is not installed";
+    }
+    test::SelfSignedTlsServer tls;
+    ASSERT_TRUE(tls.running()) << tls.error();
+    const FetchResult result = fetcher.fetch(tls.url("/"), "TestAgent/1", options);
+    EXPECT_FALSE(result.gotBody);
+    EXPECT_EQ(result.error, FetchError::badCertificate) << result.errorMessage;
+    EXPECT_NE(result.errorMessage.find("certificate"), std::string::npos) << result.errorMessage;
 }
 
 TEST_F(CurlFetcherTest, refusedConnectionGivesNoBody) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "SelfSignedTlsServer.h"
 #include "TempDirectory.h"
 #include "TestHttpServer.h"
 #include "ToolRunner.h"
@@ -53,29 +54,66 @@ TEST_F(ExtractToolAddress, userAgentFromOptionElseSettings) {
     EXPECT_EQ(requests[1].header("User-Agent"), "Probe/2");
 }
 
+// One line on standard error that names the address and the cause, nothing on standard
+// output, exit status 1.
+void expectOneLineWithCause(const ToolResult& result, const std::string& address,
+                            const std::string& reason) {
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find("'" + address + "'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+}
+
 TEST_F(ExtractToolAddress, addressWithoutPageSaysWhyOnOneLine) {
+    // Short limits from the settings, so that a stalled or oversized answer ends at once.
+    writeSettings("[General]\nfetchTimeoutSeconds=1\nfetchMaxBodyBytes=4096\n");
     server.route("/notes", {200, {{"Content-Type", "text/plain"}}, page});
     server.route("/bare", {200, {}, page});
+    ScriptedResponse reset{200, {{"Content-Type", "text/html"}}, std::string(1000, 'x')};
+    reset.cut = ScriptedResponse::Cut::reset;
+    reset.cutAfter = 100;
+    server.route("/reset", reset);
+    server.route("/stall", {200, {}, page, true, false, ScriptedResponse::Stall::afterHeaders});
+    server.route("/loop", {302, {{"Location", "/loop"}}, ""});
+    ScriptedResponse big{200, {{"Content-Type", "text/html"}}, std::string(20000, 'x')};
+    big.chunked = true;
+    big.pieceSize = 1000;
+    server.route("/big", big);
+    ScriptedResponse notHex;
+    notHex.raw =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "zz\r\n<p>a</p>\r\n0\r\n\r\n";
+    server.route("/chunks", notHex);
     struct Case {
         const char* name;
         std::string address;
         const char* reason;
     };
-    const std::array<Case, 4> cases{{
+    const std::array<Case, 9> cases{{
         {"notHtml", server.url("/notes"), "not an HTML page (Content-Type: text/plain)"},
         {"noContentType", server.url("/bare"), "no Content-Type"},
         {"skippedType", server.url("/report.pdf"), "skipped"},
         {"refused", "http://127.0.0.1:" + std::to_string(test::unusedPort()) + "/", "no response"},
+        {"resetMidBody", server.url("/reset"), "the connection was reset"},
+        {"stall", server.url("/stall"), "timed out (no data received for 1 s)"},
+        {"redirectLoop", server.url("/loop"), "too many redirects"},
+        {"overCap", server.url("/big"), "the page is too large (the body is larger than 4096"},
+        {"malformedChunked", server.url("/chunks"), "malformed response"},
     }};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const ToolResult result = run({c.address});
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-        EXPECT_NE(result.err.find("'" + c.address + "'"), std::string::npos) << result.err;
-        EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+        expectOneLineWithCause(run({c.address}), c.address, c.reason);
     }
+}
+
+TEST_F(ExtractToolAddress, untrustedCertificateSaysSo) {
+    if (!test::SelfSignedTlsServer::opensslInstalled()) {
+        GTEST_SKIP() << "the openssl program is not installed";
+    }
+    test::SelfSignedTlsServer tls;
+    ASSERT_TRUE(tls.running()) << tls.error();
+    expectOneLineWithCause(run({tls.url("/")}), tls.url("/"), "certificate not accepted");
 }
 
 }  // namespace

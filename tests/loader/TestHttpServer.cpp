@@ -182,6 +182,10 @@ void TestHttpServer::answer(int socket, const ScriptedResponse& response) {
         pauseUnlessStopping(std::chrono::hours(1));
         return;
     }
+    if (response.raw) {
+        sendAll(socket, *response.raw);
+        return;
+    }
     std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
                        reasonPhrase(response.status) + "\r\n";
     for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
@@ -196,22 +200,39 @@ void TestHttpServer::answer(int socket, const ScriptedResponse& response) {
         pauseUnlessStopping(std::chrono::hours(1));
         return;
     }
+    if (!sendBody(socket, response)) return;
+    if (response.cut == ScriptedResponse::Cut::reset) {
+        // With a zero linger time, the close in serve() resets the connection.
+        const linger abort{1, 0};
+        setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    } else if (response.chunked && response.cut == ScriptedResponse::Cut::never) {
+        sendAll(socket, "0\r\n\r\n");
+    }
+}
+
+// Sends the body in its pieces, each chunk under its full announced size, but no byte past
+// the cut. False when the client went away or the server is stopping.
+bool TestHttpServer::sendBody(int socket, const ScriptedResponse& response) {
     const std::string_view body = response.body;
+    const size_t end = response.cut == ScriptedResponse::Cut::never
+                           ? body.size()
+                           : std::min(response.cutAfter, body.size());
     const size_t pieceSize =
         response.pieceSize ? response.pieceSize : std::max<size_t>(body.size(), 1);
-    for (size_t offset = 0; offset < body.size(); offset += pieceSize) {
-        if (response.pause.count() > 0 && !pauseUnlessStopping(response.pause)) return;
+    for (size_t offset = 0; offset < end; offset += pieceSize) {
+        if (response.pause.count() > 0 && !pauseUnlessStopping(response.pause)) return false;
         const std::string_view piece = body.substr(offset, pieceSize);
+        const std::string_view sent = piece.substr(0, end - offset);
         if (response.chunked) {
             char size[32];
             std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
-            if (!sendAll(socket, size) || !sendAll(socket, piece) || !sendAll(socket, "\r\n"))
-                return;
-        } else if (!sendAll(socket, piece)) {
-            return;
+            if (!sendAll(socket, size) || !sendAll(socket, sent)) return false;
+            if (sent.size() == piece.size() && !sendAll(socket, "\r\n")) return false;
+        } else if (!sendAll(socket, sent)) {
+            return false;
         }
     }
-    if (response.chunked) sendAll(socket, "0\r\n\r\n");
+    return true;
 }
 
 bool TestHttpServer::sendAll(int socket, std::string_view bytes) {

@@ -1,7 +1,7 @@
 // A small HTTP/1.1 server for the loader's tests: it listens on 127.0.0.1 on a port the
-// system picks, answers each path with a scripted response (which can stall, trickle or be
-// chunked) and records the requests it received. One thread per connection; stopping wakes
-// every stalled answer, so a test never waits on the server.
+// system picks, answers each path with a scripted response (which can stall, trickle, be
+// chunked or break off) and records the requests it received. One thread per connection; stopping
+// wakes every stalled answer, so a test never waits on the server.
 #pragma once
 
 #include <chrono>
@@ -19,6 +19,8 @@ namespace gridmint::test {
 
 struct ScriptedResponse {
     enum class Stall { never, beforeHeaders, afterHeaders };
+    // How an answer cut short ends: the connection closed in order, or reset (RST).
+    enum class Cut { never, close, reset };
 
     int status = 200;
     std::vector<std::pair<std::string, std::string>> headers;  // sent as given, in order
@@ -29,6 +31,12 @@ struct ScriptedResponse {
     // The body goes out in pieces of this size with this pause before each.
     size_t pieceSize = 0;  // 0: the whole body at once
     std::chrono::milliseconds pause{0};
+    // The body stops after `cutAfter` of its bytes, whatever the headers or the chunk sizes
+    // announced, and the connection ends as `cut` says.
+    Cut cut = Cut::never;
+    size_t cutAfter = 0;
+    // When set, these bytes go out as they are in place of the whole answer above.
+    std::optional<std::string> raw = std::nullopt;
 };
 
 struct RecordedRequest {
@@ -60,6 +68,7 @@ class TestHttpServer {
     void serve(int socket);
     bool readRequest(int socket, RecordedRequest& request);
     void answer(int socket, const ScriptedResponse& response);
+    bool sendBody(int socket, const ScriptedResponse& response);
     bool sendAll(int socket, std::string_view bytes);
     bool pauseUnlessStopping(std::chrono::milliseconds pause);
 

@@ -160,6 +160,41 @@ TEST_F(UrlRouteTest, stallingServerTimesOut) {
     EXPECT_NE(describeFailure(report).find("timed out"), std::string::npos);
 }
 
+TEST_F(UrlRouteTest, brokenAnswerNamesItsCause) {
+    ScriptedResponse reset = served("text/html", std::string(1000, 'x'));
+    reset.cut = ScriptedResponse::Cut::reset;
+    reset.cutAfter = 100;
+    ScriptedResponse closed = reset;
+    closed.cut = ScriptedResponse::Cut::close;
+    ScriptedResponse notHex = served("text/html", "");
+    notHex.raw =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "<p>\r\n";
+    struct Case {
+        const char* name;
+        ScriptedResponse response;
+        UrlFailure failure;
+        const char* phrase;
+    };
+    const std::array<Case, 4> cases{{
+        {"reset", reset, UrlFailure::connectionReset, "the connection was reset"},
+        {"closed", closed, UrlFailure::cutShort,
+         "the connection closed before the whole page arrived"},
+        {"chunkSizeNotHex", notHex, UrlFailure::malformedResponse, "malformed response"},
+        {"redirectLoop",
+         {302, {{"Location", "/x"}}, ""},
+         UrlFailure::tooManyRedirects,
+         "too many redirects"},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.route("/x", c.response);
+        EXPECT_FALSE(load(server.url("/x")));
+        EXPECT_EQ(report.failure, c.failure) << describeFailure(report);
+        EXPECT_EQ(describeFailure(report).rfind(c.phrase, 0), 0u) << describeFailure(report);
+    }
+}
+
 TEST_F(UrlRouteTest, bodyBeyondCapIsRefusedAndLoggedWhenVerbose) {
     options.maxBodyBytes = 4096;
     ScriptedResponse big = served("text/html", std::string(20000, 'x'));
