@@ -52,6 +52,15 @@ void syncDirectory(const std::string& directory) {
     close(fd);
 }
 
+// A file the user may not write is refused, as writing into it would be; renaming over it
+// needs only the right to write its folder and would replace it all the same. Returns 0 or
+// the reason (nothing there, or not a plain file, is left to the steps that follow).
+int refusalOfExisting(const std::string& path) {
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return 0;
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
 std::string failure(const std::string& path, int errorNumber) {
     return "cannot write '" + path + "': " + std::strerror(errorNumber);
 }
@@ -59,6 +68,10 @@ std::string failure(const std::string& path, int errorNumber) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+    if (const int refusal = refusalOfExisting(path); refusal != 0) {
+        error = failure(path, refusal);
+        return false;
+    }
     const std::string directory = directoryOf(path);
     std::string temporary = directory + "/.gridmint-XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);

@@ -1,6 +1,7 @@
 // Writing a file so that its destination never holds a partial result: the bytes go to a
 // temporary file beside the destination, are flushed to disk, and the temporary file is then
-// renamed over the destination. Whatever fails, the destination keeps its old contents.
+// renamed over the destination. Whatever fails, the destination keeps its old contents; a
+// destination file that the user may not write is refused rather than replaced.
 #pragma once
 
 #include <string>

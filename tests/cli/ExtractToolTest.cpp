@@ -1,7 +1,10 @@
 // Runs the built gridmint-extract as a user would, with HOME and XDG_CONFIG_HOME pointing
 // into a private directory so that the user's real settings are neither read nor touched.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -174,6 +177,75 @@ TEST_F(ExtractTool, outputFileIsReplacedOnlyByACompleteResult) {
     const ToolResult noDirectory = run({"--table", "a", "-o", work_.file("no/such.csv"), source});
     EXPECT_EQ(noDirectory.exitCode, 1);
     EXPECT_NE(noDirectory.err.find("No such file or directory"), std::string::npos);
+}
+
+// A page whose CSV is larger than the one 512-byte block that the disk-full runs allow.
+std::string pageOfManyRows() {
+    std::string html = "<table id=\"t\">";
+    for (int row = 0; row < 200; ++row) html += "<tr><td>row " + std::to_string(row) + "</td></tr>";
+    return html + "</table>";
+}
+
+// Runs the tool as if the disk were full: writes stop at 512 bytes and fail with EFBIG.
+ToolResult runOnFullDisk(const std::vector<std::string>& arguments, const TempDirectory& home) {
+    std::vector<std::string> shell = {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"",
+                                      GRIDMINT_EXTRACT_PATH};
+    shell.insert(shell.end(), arguments.begin(), arguments.end());
+    return runTool("/bin/sh", shell, home);
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(ExtractTool, fullDiskKeepsTheOldOutputAndLeavesNoTemporaryFile) {
+    const std::string source = page(pageOfManyRows());
+    const std::string target = work_.file("out.csv");
+    const std::string folder = work_.file("tables");
+    std::filesystem::create_directory(folder);
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string kept;                     // the file that stood at the output before
+        std::vector<std::string> besideKept;  // all that its folder holds afterwards
+    };
+    const std::array<Case, 2> cases{{
+        {"output", {"-o", target, source}, target, {"out.csv", "page.html", "tables"}},
+        {"all", {"--all", folder, source}, folder + "/t.csv", {"t.csv"}},
+    }};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(c.kept, "keep me");
+        const ToolResult result = runOnFullDisk(c.arguments, home_);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(
+            result.err.find("gridmint-extract: cannot write '" + c.kept + "': File too large\n"),
+            std::string::npos)
+            << result.err;
+        EXPECT_EQ(readFile(c.kept), "keep me");
+        EXPECT_EQ(entriesOf(std::filesystem::path(c.kept).parent_path()), c.besideKept);
+    }
+}
+
+TEST_F(ExtractTool, readOnlyOutputFileIsLeftAlone) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    const std::string source = page("<table><tr><td>new</td></tr></table>");
+    const std::string target = work_.file("out.csv");
+    writeFile(target, "keep me");
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    const ToolResult result = run({"-o", target, source});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "gridmint-extract: cannot write '" + target + "': Permission denied\n");
+    EXPECT_EQ(readFile(target), "keep me");
+    EXPECT_EQ(work_.entries(), (std::vector<std::string>{"out.csv", "page.html"}));
 }
 
 TEST_F(ExtractTool, allWritesEveryTableUnderSafeUniqueNames) {
