@@ -17,6 +17,7 @@
 
 #include "AppTestMain.h"
 #include "AppTestSupport.h"
+#include "FileSizeLimit.h"
 #include "MainWindow.h"
 #include "SelectionDialog.h"
 #include "SourceView.h"
@@ -50,6 +51,26 @@ QString twoTables() {
     return html + QStringLiteral("</table><table id=\"small\"><tr><td>only</td></tr></table>");
 }
 const QByteArray smallCsv = "\"only\"";
+
+// A table whose CSV (about 300 KB) is far beyond the file-size limit of the disk-full cases.
+QString bigTable() {
+    QString html = QStringLiteral("<table id=\"big\">");
+    for (int row = 0; row < 2000; ++row) {
+        html += QStringLiteral("<tr>");
+        for (int cell = 0; cell < 5; ++cell)
+            html += QStringLiteral("<td>row %1, cell %2, a little text</td>").arg(row).arg(cell);
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+constexpr rlim_t diskFullAt = 16 * 1024;
+
+// The files in `folder` other than `kept`, hidden ones included.
+QStringList filesBeside(const QString& folder, const QString& kept) {
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(kept);
+    return files;
+}
 
 QString threeTables() {
     return QStringLiteral(
@@ -293,16 +314,20 @@ class AppDelegateTest : public QObject {
         QTest::newRow("destination is a folder") << "destination is a folder";
         QTest::newRow("folder is a plain file") << "folder is a plain file";
         QTest::newRow("read-only folder") << "read-only folder";
+        QTest::newRow("read-only destination") << "read-only destination";
+        QTest::newRow("folder vanished after the panel") << "folder vanished";
+        QTest::newRow("disk full") << "disk full";
     }
     void exportFailure() {
         QFETCH(QString, situation);
-        if (situation == u"read-only folder" && geteuid() == 0) {
+        if (situation.startsWith(u"read-only") && geteuid() == 0) {
             QSKIP("permissions do not bind the superuser");
         }
-        fixture->extract(oneTable);
+        fixture->extract(situation == u"disk full" ? bigTable() : oneTable);
         QTemporaryDir folder;
         QString destination = folder.filePath(QStringLiteral("kept.csv"));
         QString kept = destination;  // the file whose contents must survive
+        const QString vanished = folder.filePath(QStringLiteral("chosen"));
         if (situation == u"no preview file") {
             fixture->extract(QString());  // an Extract that beeps deletes the preview
         } else if (situation == u"destination is a folder") {
@@ -310,17 +335,28 @@ class AppDelegateTest : public QObject {
             kept = destination + QStringLiteral("/inside.csv");
         } else if (situation == u"folder is a plain file") {
             destination = kept + QStringLiteral("/new.csv");
+        } else if (situation == u"folder vanished") {
+            QVERIFY(QDir().mkdir(vanished));
+            destination = vanished + QStringLiteral("/new.csv");
+            QVERIFY(QDir().rmdir(vanished));
         }
         writeFile(kept, "the user's data");
         if (situation == u"read-only folder") {
             QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
+        } else if (situation == u"read-only destination") {
+            QFile::setPermissions(kept, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         }
 
-        delegate().exportCompletion(destination);
+        {
+            std::optional<FileSizeLimit> diskFull;
+            if (situation == u"disk full") diskFull.emplace(diskFullAt);
+            delegate().exportCompletion(destination);
+        }
 
         QFile::setPermissions(folder.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(readFile(kept), QByteArray("the user's data"));
+        QVERIFY(!QFileInfo::exists(vanished));  // a vanished folder is not made anew
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("copyItemAtPath ")).size(), 1);
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("error copying temp file: ")).size(),
                  1);
@@ -329,9 +365,52 @@ class AppDelegateTest : public QObject {
         QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         // No half-written copy is left beside the destination either.
-        QStringList leftovers = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-        leftovers.removeAll(QStringLiteral("kept.csv"));
-        QCOMPARE(leftovers, QStringList());
+        QCOMPARE(filesBeside(folder.path(), QStringLiteral("kept.csv")), QStringList());
+    }
+
+    // A preview file that cannot be written leaves the last good preview: on screen, and on
+    // disk where one stood, so that Export still writes the table that is shown.
+    void previewWriteFailureKeepsTheLastPreview_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("a folder where the preview file goes") << "folder in its place";
+        QTest::newRow("disk full") << "disk full";
+    }
+    void previewWriteFailureKeepsTheLastPreview() {
+        QFETCH(QString, situation);
+        fixture->extract(oneTable);
+        const QPointer<PreviewView> shown = fixture->previewViews().value(0);
+        QVERIFY(shown);
+        if (situation == u"folder in its place") {
+            QVERIFY(QFile::remove(previewPath()));
+            QVERIFY(QDir().mkdir(previewPath()));
+        }
+        const auto parser =
+            HTMLTableParser::initWithHTMLString(bigTable().toStdU16String(), fixture->defaults);
+        QVERIFY(parser && parser->getResultDictionary().size() == 1);
+        const Table& big = parser->getResultDictionary().at(0).second;
+
+        bool written = true;
+        {
+            std::optional<FileSizeLimit> diskFull;
+            if (situation == u"disk full") diskFull.emplace(diskFullAt);
+            written = delegate().displayResult(big);
+        }
+
+        QVERIFY(!written);
+        QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("error writing temp file: ")).size(),
+                 1);
+        QCOMPARE(fixture->previewViews(), QList<PreviewView*>{shown.data()});
+        QVERIFY(delegate().window()->statusBar()->currentMessage().contains(u"preview file"));
+        if (situation == u"disk full") {
+            QCOMPARE(readFile(previewPath()), oneTableCsv);
+            const QString exported = scratch.filePath(QStringLiteral("after-disk-full.csv"));
+            delegate().exportCompletion(exported);
+            QCOMPARE(readFile(exported), oneTableCsv);
+        } else {
+            QVERIFY(QFileInfo(previewPath()).isDir());
+        }
+        const QString previewFolder = QFileInfo(previewPath()).path();
+        QCOMPARE(filesBeside(previewFolder, QStringLiteral("mr_preview.csv")), QStringList());
     }
 
     void aPlainFileWhereThePreviewFolderBelongs() {
