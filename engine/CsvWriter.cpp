@@ -1,7 +1,9 @@
-// Writes a table as CSV, either as UTF-16 text or straight to UTF-8 bytes. Both forms walk
-// the table once and append to one growing buffer; no record list is built first and no
-// separator is written and then taken back.
+// Writes a table as CSV, either as UTF-16 text into one growing buffer or straight to UTF-8
+// bytes through a bounded buffer emptied into a sink. Both forms walk the table once; no
+// record list is built first and no separator is written and then taken back.
 #include "CsvWriter.h"
+
+#include <algorithm>
 
 #include "Utf8Output.h"
 
@@ -10,6 +12,17 @@ namespace gridmint {
 namespace {
 
 constexpr char16_t quote = u'"';
+
+// A doubled quote takes 2 bytes and a surrogate pair 4, so 3 bytes per code unit are always
+// enough.
+constexpr size_t maxBytesPerUnit = 3;
+// A cell is written in pieces of at most this many code units, so that one piece always fits
+// in the output buffer with the separator and the quotes, and with the one byte more that a
+// surrogate pair across the end of a piece takes (4 bytes where its first unit counts 3).
+constexpr size_t pieceUnits = (ChunkedOutput::maxRoom - utf8::blockSlack) / maxBytesPerUnit - 2;
+
+// NUL is left to the general path, which copies it unchanged as well.
+constexpr utf8::PlainAscii csvPlain{u'\x01', quote, quote};
 
 // Room that the fields of `table` take without any doubled quote: the cells, two quotes per
 // cell, and one separator per cell or row. A guess that is exact for most tables.
@@ -36,26 +49,73 @@ void appendQuotedUtf16(Text& out, const Text& cell) {
     out.push_back(quote);
 }
 
-// Writes the text of one cell as UTF-8, a double quote doubled and a lone surrogate as U+FFFD.
-// Needs room for 3 bytes per code unit.
-char* writeCsvField(char* p, const Text& cell) {
+// Writes the code units of [s, pieceEnd) as UTF-8, a double quote doubled and a lone
+// surrogate as U+FFFD, reading on to `end` only to complete a surrogate pair; returns where
+// it stopped. Needs room for 3 bytes per code unit and utf8::blockSlack.
+const char16_t* writeCsvPiece(char*& p, const char16_t* s, const char16_t* pieceEnd,
+                              const char16_t* end) {
+    return utf8::writeUnits(p, s, pieceEnd, csvPlain, [end](char* q, const char16_t*& at) {
+        const char16_t unit = *at;
+        if (unit < 0x80) {
+            *q++ = static_cast<char>(unit);
+            if (unit == quote) *q++ = '"';
+            ++at;
+            return q;
+        }
+        char32_t c = utf8::readNonAscii(at, end);
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+        return utf8::writeMultiByte(q, c);
+    });
+}
+
+// Writes `separator` (unless it is NUL), then the field of `cell`, quotes included.
+void writeCsvField(ChunkedOutput& out, char separator, const Text& cell) {
     const char16_t* s = cell.data();
     const char16_t* const end = s + cell.size();
-    while (s < end) {
-        s = utf8::copyPlainRun(s, end, p, quote, quote, false);
-        if (s == end) break;
-        const char16_t unit = *s;
-        if (unit < 0x80) {
-            *p++ = static_cast<char>(unit);
-            if (unit == quote) *p++ = '"';
-            ++s;
-            continue;
-        }
-        char32_t c = utf8::readNonAscii(s, end);
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-        p = utf8::writeMultiByte(p, c);
+    size_t units = std::min(cell.size(), pieceUnits);
+    char* p = out.reserve(units * maxBytesPerUnit + 4 + utf8::blockSlack);
+    if (separator != '\0') *p++ = separator;
+    *p++ = '"';
+    for (;;) {
+        s = writeCsvPiece(p, s, s + units, end);
+        if (s >= end) break;
+        out.commit(p);
+        units = std::min(static_cast<size_t>(end - s), pieceUnits);
+        p = out.reserve(units * maxBytesPerUnit + 2 + utf8::blockSlack);
     }
-    return p;
+    *p++ = '"';
+    out.commit(p);
+}
+
+// The room a record takes at most, its line feed and separators included.
+size_t recordRoom(const Row& row) {
+    size_t units = 0;
+    for (const Text& cell : row) units += cell.size();
+    return units * maxBytesPerUnit + row.size() * 3 + 1 + utf8::blockSlack;
+}
+
+// Most records fit in one piece of the output: their fields are then written back to back
+// with one reserve, and only longer records go field by field.
+void writeRecord(ChunkedOutput& out, const Row& row, bool first) {
+    if (recordRoom(row) > ChunkedOutput::maxRoom) {
+        if (!first) {
+            char* p = out.reserve(1);
+            *p++ = '\n';
+            out.commit(p);
+        }
+        for (size_t c = 0; c < row.size(); ++c) writeCsvField(out, c > 0 ? ',' : '\0', row[c]);
+        return;
+    }
+    char* p = out.reserve(recordRoom(row));
+    if (!first) *p++ = '\n';
+    for (size_t c = 0; c < row.size(); ++c) {
+        if (c > 0) *p++ = ',';
+        *p++ = '"';
+        const char16_t* const end = row[c].data() + row[c].size();
+        writeCsvPiece(p, row[c].data(), end, end);
+        *p++ = '"';
+    }
+    out.commit(p);
 }
 
 }  // namespace
@@ -74,25 +134,21 @@ Text csvFromArrays(const Table& table) {
     return out;
 }
 
+bool writeCsvUtf8FromArrays(const Table& table, const OutputSink& sink) {
+    ChunkedOutput out(sink);
+    // Stops after a row once the sink has failed: the rest could not reach it anyway.
+    for (size_t r = 0; r < table.size() && !out.failed(); ++r) writeRecord(out, table[r], r == 0);
+    return out.finish();
+}
+
 std::string csvUtf8FromArrays(const Table& table) {
-    OutputBuffer out(plainSize(table));
-    for (size_t r = 0; r < table.size(); ++r) {
-        const Row& row = table[r];
-        char* p = out.reserve(1);
-        if (r > 0) *p++ = '\n';
-        out.commit(p);
-        for (size_t c = 0; c < row.size(); ++c) {
-            // A doubled quote takes 2 bytes and a surrogate pair 4, so 3 bytes per code unit
-            // are always enough, with the quotes and the separator.
-            p = out.reserve(row[c].size() * 3 + 3);
-            if (c > 0) *p++ = ',';
-            *p++ = '"';
-            p = writeCsvField(p, row[c]);
-            *p++ = '"';
-            out.commit(p);
-        }
-    }
-    return out.take();
+    std::string csv;
+    csv.reserve(plainSize(table));
+    writeCsvUtf8FromArrays(table, [&csv](std::string_view chunk) {
+        csv.append(chunk);
+        return true;
+    });
+    return csv;
 }
 
 }  // namespace gridmint

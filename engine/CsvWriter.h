@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "OutputSink.h"
 #include "Text.h"
 
 namespace gridmint {
@@ -13,5 +14,9 @@ Text csvFromArrays(const Table& table);
 
 // The same CSV as UTF-8 bytes; a lone surrogate is written as U+FFFD.
 std::string csvUtf8FromArrays(const Table& table);
+
+// The same bytes handed to `sink` in chunks of a bounded size, so that no more than one chunk
+// is ever held. False as soon as the sink refuses a chunk; nothing more is written then.
+bool writeCsvUtf8FromArrays(const Table& table, const OutputSink& sink);
 
 }  // namespace gridmint

@@ -1,8 +1,10 @@
-// Writes the whole result dictionary as one compact JSON object in a single pass into one
-// growing buffer. Strings are UTF-8; the two characters JSON reserves and every control
-// below U+0020 are escaped, and a lone surrogate, which has no UTF-8 form, is kept as its
-// \uDXXX escape so the exact code unit survives a JSON reader.
+// Writes the whole result dictionary as one compact JSON object in a single pass, through a
+// bounded buffer that is emptied into a sink. Strings are UTF-8; the two characters JSON
+// reserves and every control below U+0020 are escaped, and a lone surrogate, which has no
+// UTF-8 form, is kept as its \uDXXX escape so the exact code unit survives a JSON reader.
 #include "JsonWriter.h"
+
+#include <algorithm>
 
 #include "Utf8Output.h"
 
@@ -12,6 +14,12 @@ namespace {
 
 // The most bytes one code unit can take: a six-byte \uXXXX escape.
 constexpr size_t maxBytesPerUnit = 6;
+// A cell is written in pieces of at most this many code units, so that one piece always fits
+// in the output buffer; the separator, quotes and a surrogate pair across the end of a piece
+// take the few bytes kept spare.
+constexpr size_t pieceUnits = (ChunkedOutput::maxRoom - utf8::blockSlack) / maxBytesPerUnit - 2;
+
+constexpr utf8::PlainAscii jsonPlain{u' ', u'"', u'\\'};
 
 char hexDigit(unsigned value) {
     return "0123456789ABCDEF"[value & 0xF];
@@ -49,25 +57,86 @@ char* writeAsciiEscaped(char* p, char16_t unit) {
     return p + 2;
 }
 
-// Writes `text` as a JSON string, quotes included. Needs room for 6 bytes per code unit + 2.
-char* writeJsonString(char* p, std::u16string_view text) {
-    *p++ = '"';
-    const char16_t* s = text.data();
-    const char16_t* const end = s + text.size();
-    while (s < end) {
-        s = utf8::copyPlainRun(s, end, p, u'"', u'\\', true);
-        if (s == end) break;
-        if (*s < 0x80) {
-            p = writeAsciiEscaped(p, *s++);
-            continue;
-        }
-        const char32_t c = utf8::readNonAscii(s, end);
-        p = (c >= 0xD800 && c <= 0xDFFF) ? writeUnicodeEscape(p, c) : utf8::writeMultiByte(p, c);
-    }
-    *p++ = '"';
-    return p;
+// Writes the code units of [s, pieceEnd) escaped, reading on to `end` only to complete a
+// surrogate pair; returns where it stopped. Needs room for 6 bytes per code unit and
+// utf8::blockSlack.
+const char16_t* writeEscaped(char*& p, const char16_t* s, const char16_t* pieceEnd,
+                             const char16_t* end) {
+    return utf8::writeUnits(p, s, pieceEnd, jsonPlain, [end](char* q, const char16_t*& at) {
+        if (*at < 0x80) return writeAsciiEscaped(q, *at++);
+        const char32_t c = utf8::readNonAscii(at, end);
+        return (c >= 0xD800 && c <= 0xDFFF) ? writeUnicodeEscape(q, c) : utf8::writeMultiByte(q, c);
+    });
 }
 
+// Writes `separator` (unless it is NUL), then `text` as a JSON string, quotes included.
+void writeJsonString(ChunkedOutput& out, char separator, std::u16string_view text) {
+    const char16_t* s = text.data();
+    const char16_t* const end = s + text.size();
+    size_t units = std::min(text.size(), pieceUnits);
+    char* p = out.reserve(units * maxBytesPerUnit + 3 + utf8::blockSlack);
+    if (separator != '\0') *p++ = separator;
+    *p++ = '"';
+    for (;;) {
+        s = writeEscaped(p, s, s + units, end);
+        if (s >= end) break;
+        out.commit(p);
+        units = std::min(static_cast<size_t>(end - s), pieceUnits);
+        p = out.reserve(units * maxBytesPerUnit + 1 + utf8::blockSlack);
+    }
+    *p++ = '"';
+    out.commit(p);
+}
+
+void writeByte(ChunkedOutput& out, char byte) {
+    char* p = out.reserve(1);
+    *p++ = byte;
+    out.commit(p);
+}
+
+// The room a row takes at most, separators and brackets included.
+size_t rowRoom(const Row& row) {
+    size_t units = 0;
+    for (const Text& cell : row) units += cell.size();
+    return units * maxBytesPerUnit + row.size() * 3 + 3 + utf8::blockSlack;
+}
+
+// Most rows fit in one piece of the output: their cells are then written back to back with
+// one reserve, and only longer rows go cell by cell.
+void writeRow(ChunkedOutput& out, const Row& row, bool first) {
+    if (rowRoom(row) > ChunkedOutput::maxRoom) {
+        if (!first) writeByte(out, ',');
+        writeByte(out, '[');
+        for (size_t c = 0; c < row.size(); ++c) writeJsonString(out, c > 0 ? ',' : '\0', row[c]);
+        writeByte(out, ']');
+        return;
+    }
+    char* p = out.reserve(rowRoom(row));
+    if (!first) *p++ = ',';
+    *p++ = '[';
+    for (size_t c = 0; c < row.size(); ++c) {
+        if (c > 0) *p++ = ',';
+        *p++ = '"';
+        const char16_t* const end = row[c].data() + row[c].size();
+        writeEscaped(p, row[c].data(), end, end);
+        *p++ = '"';
+    }
+    *p++ = ']';
+    out.commit(p);
+}
+
+// Stops after a row once the sink has failed: the rest could not reach it anyway.
+void writeTable(ChunkedOutput& out, const Text& name, const Table& table, bool first) {
+    writeJsonString(out, first ? '\0' : ',', name);
+    char* p = out.reserve(2);
+    *p++ = ':';
+    *p++ = '[';
+    out.commit(p);
+    for (size_t r = 0; r < table.size() && !out.failed(); ++r) writeRow(out, table[r], r == 0);
+    writeByte(out, ']');
+}
+
+// The output's size when nothing needs escaping and every character is ASCII.
 size_t plainSize(const ResultDictionary& result) {
     size_t size = 2;
     for (const auto& [name, table] : result) {
@@ -80,51 +149,29 @@ size_t plainSize(const ResultDictionary& result) {
     return size;
 }
 
-void writeRow(OutputBuffer& out, const Row& row, bool first) {
-    char* p = out.reserve(2);
-    if (!first) *p++ = ',';
-    *p++ = '[';
-    out.commit(p);
-    for (size_t c = 0; c < row.size(); ++c) {
-        p = out.reserve(row[c].size() * maxBytesPerUnit + 3);
-        if (c > 0) *p++ = ',';
-        p = writeJsonString(p, row[c]);
-        out.commit(p);
-    }
-    p = out.reserve(1);
-    *p++ = ']';
-    out.commit(p);
-}
-
-void writeTable(OutputBuffer& out, const Text& name, const Table& table, bool first) {
-    char* p = out.reserve(name.size() * maxBytesPerUnit + 5);
-    if (!first) *p++ = ',';
-    p = writeJsonString(p, name);
-    *p++ = ':';
-    *p++ = '[';
-    out.commit(p);
-    for (size_t r = 0; r < table.size(); ++r) writeRow(out, table[r], r == 0);
-    p = out.reserve(1);
-    *p++ = ']';
-    out.commit(p);
-}
-
 }  // namespace
 
-std::string jsonFromResult(const ResultDictionary& result) {
-    OutputBuffer out(plainSize(result));
-    char* p = out.reserve(1);
-    *p++ = '{';
-    out.commit(p);
+bool writeJsonFromResult(const ResultDictionary& result, const OutputSink& sink) {
+    ChunkedOutput out(sink);
+    writeByte(out, '{');
     bool first = true;
     for (const auto& [name, table] : result) {
+        if (out.failed()) break;
         writeTable(out, name, table, first);
         first = false;
     }
-    p = out.reserve(1);
-    *p++ = '}';
-    out.commit(p);
-    return out.take();
+    writeByte(out, '}');
+    return out.finish();
+}
+
+std::string jsonFromResult(const ResultDictionary& result) {
+    std::string json;
+    json.reserve(plainSize(result));
+    writeJsonFromResult(result, [&json](std::string_view chunk) {
+        json.append(chunk);
+        return true;
+    });
+    return json;
 }
 
 }  // namespace gridmint

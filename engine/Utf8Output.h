@@ -1,75 +1,168 @@
-// Building blocks for the writers that turn tables into UTF-8 in bulk: a growing byte buffer
-// written through a raw pointer, a copy of plain ASCII runs eight code units at a time, and
-// the UTF-8 form of one code point. Each writer asks once per cell for the most room the cell
-// can take, so the inner loops never test capacity.
+// Building blocks for the writers that turn tables into UTF-8 in bulk: a bounded buffer
+// written through a raw pointer and emptied into a sink chunk by chunk, a walk over the code
+// units that tests sixteen at a time and copies plain ASCII runs in bulk, and the UTF-8 form
+// of one code point. Each writer asks
+// for the most room the next piece of a cell can take, so the inner loops never test
+// capacity, and the output never needs more memory than one chunk.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <memory>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "OutputSink.h"
 
 namespace gridmint {
 
-class OutputBuffer {
+class ChunkedOutput {
   public:
-    // `expected` is the size the output will most likely have; a little more is taken at
-    // once so that asking for worst-case room near the end does not double the buffer.
-    explicit OutputBuffer(size_t expected) { bytes_.resize(expected + expected / 16 + 4096); }
+    static constexpr size_t capacity = 256 * 1024;
+    // The most one reserve() may ask for; writers cut longer cells into pieces.
+    static constexpr size_t maxRoom = capacity / 4;
 
-    // A write position with room for at least `room` bytes; valid until the next call.
+    explicit ChunkedOutput(const OutputSink& sink)
+        : sink_(sink), bytes_(std::make_unique_for_overwrite<char[]>(capacity)) {}
+
+    // A write position with room for at least `room` (at most maxRoom) bytes; valid until
+    // the next call. Hands the buffer to the sink first when the room is not left in it.
     char* reserve(size_t room) {
-        if (bytes_.size() - used_ < room) bytes_.resize(std::max(bytes_.size() * 2, used_ + room));
-        return bytes_.data() + used_;
+        if (capacity - used_ < room) flush();
+        return bytes_.get() + used_;
     }
     // Keeps everything written up to `end`, a pointer into the room given by reserve.
-    void commit(const char* end) { used_ = static_cast<size_t>(end - bytes_.data()); }
+    void commit(const char* end) { used_ = static_cast<size_t>(end - bytes_.get()); }
 
-    std::string take() {
-        bytes_.resize(used_);
-        used_ = 0;
-        return std::move(bytes_);
+    // Once the sink has refused a chunk, nothing more reaches it; writers may stop early.
+    bool failed() const { return failed_; }
+
+    // Hands over what is left; true when the sink took every chunk.
+    bool finish() {
+        flush();
+        return !failed_;
     }
 
   private:
-    std::string bytes_;
+    void flush() {
+        if (!failed_ && used_ > 0) failed_ = !sink_(std::string_view(bytes_.get(), used_));
+        used_ = 0;
+    }
+
+    const OutputSink& sink_;
+    std::unique_ptr<char[]> bytes_;
     size_t used_ = 0;
+    bool failed_ = false;
 };
 
 namespace utf8 {
 
-inline constexpr uint64_t lanes(uint16_t unit) {
-    return 0x0001000100010001ull * unit;
-}
+// The ASCII code units a writer copies unchanged: from `lowest` (at least 1, so that NUL and
+// the saturated form of a high unit below stay apart) up to U+007F, except the two it must
+// escape (they may be the same unit).
+struct PlainAscii {
+    char16_t lowest;
+    char16_t reservedA;
+    char16_t reservedB;
 
-// True when none of the four code units in `v` is 0x80 or above, nor equals `a` or `b`, nor
-// (when `controlsToo`) lies below 0x20. Lanes cannot carry into each other: every sum below
-// is taken only on units under 0x80.
-inline bool allPlain(uint64_t v, uint16_t a, uint16_t b, bool controlsToo) {
-    if (v & lanes(0xFF80)) return false;
-    const uint64_t high = lanes(0x0080);
-    // A lane x < 0x80 is zero exactly when x + 0x7F stays below 0x80.
-    auto noZeroLane = [high](uint64_t x) { return ((x + lanes(0x007F)) & high) == high; };
-    if (!noZeroLane(v ^ lanes(a)) || !noZeroLane(v ^ lanes(b))) return false;
-    // A lane u < 0x80 is at least 0x20 exactly when u + 0x60 reaches 0x80.
-    return !controlsToo || ((v + lanes(0x0060)) & high) == high;
-}
-
-// Copies the leading code units of [s, end) that allPlain accepts, eight at a time, narrowed
-// to bytes; returns where it stopped. The caller handles the rest one unit at a time.
-inline const char16_t* copyPlainRun(const char16_t* s, const char16_t* end, char*& p, uint16_t a,
-                                    uint16_t b, bool controlsToo) {
-    while (end - s >= 8) {
-        uint64_t first;
-        uint64_t second;
-        std::memcpy(&first, s, 8);
-        std::memcpy(&second, s + 4, 8);
-        if (!allPlain(first, a, b, controlsToo) || !allPlain(second, a, b, controlsToo)) break;
-        for (int i = 0; i < 8; ++i) p[i] = static_cast<char>(s[i]);
-        p += 8;
-        s += 8;
+    constexpr bool accepts(char16_t unit) const {
+        return unit >= lowest && unit < 0x80 && unit != reservedA && unit != reservedB;
     }
+};
+
+// Extra room a writer keeps after its output: a block copy stores sixteen bytes however few
+// of them it keeps.
+inline constexpr size_t blockSlack = 16;
+
+#if defined(__SSE2__)
+// Up to sixteen code units from `s` (n of them, 1 to 16) narrowed to bytes by unsigned
+// saturation, without reading past the n units: a short block is gathered from two
+// overlapping loads, or unit by unit below four.
+inline __m128i loadNarrowed(const char16_t* s, size_t n) {
+    if (n == 16) {
+        return _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8)));
+    }
+    alignas(16) char16_t units[16] = {};
+    if (n >= 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + n - 8),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 8)));
+    } else if (n >= 4) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(units),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(units + n - 4),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 4)));
+    } else {
+        for (size_t i = 0; i < n; ++i) units[i] = s[i];
+    }
+    return _mm_packus_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(units)),
+                            _mm_load_si128(reinterpret_cast<const __m128i*>(units + 8)));
+}
+
+// One bit per byte of `bytes`, the code units narrowed by unsigned saturation, for those that
+// `plain` does not accept. Saturation turns every unit from U+0100 to U+7FFF into 0xFF and,
+// reading the lanes as signed, every unit of U+8000 and above into 0x00: both, and the units
+// from U+0080 to U+00FF, then fail the signed test against `lowest`.
+inline unsigned rejectedUnits(__m128i bytes, PlainAscii plain) {
+    const __m128i low = _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(plain.lowest)));
+    const __m128i a = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(plain.reservedA)));
+    const __m128i b = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(plain.reservedB)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, _mm_or_si128(a, b))));
+}
+#endif
+
+// Writes the code units of [s, end): those `plain` accepts copied as bytes, every other one
+// through `writeOther(p, at)`, which writes the unit at `at` (with its low surrogate when it
+// takes one, which may lie past `end`), advances `at` and returns the new end of the output.
+// Returns where it stopped: `end`, or one past it after such a pair. Sixteen units are tested
+// at once, and the plain runs between the units found are copied from the narrowed block.
+// Needs room for what the units take plus blockSlack.
+template <class WriteOther>
+inline const char16_t* writeUnits(char*& p, const char16_t* s, const char16_t* const end,
+                                  PlainAscii plain, WriteOther writeOther) {
+#if defined(__SSE2__)
+    while (s < end) {
+        const size_t n = std::min<size_t>(static_cast<size_t>(end - s), 16);
+        const __m128i bytes = loadNarrowed(s, n);
+        alignas(16) char narrowed[32];
+        _mm_store_si128(reinterpret_cast<__m128i*>(narrowed), bytes);
+        // A stop at every unit that needs writeOther, and one just after the block.
+        unsigned stops = rejectedUnits(bytes, plain) | (~0u << n);
+        size_t copied = 0;
+        for (;;) {
+            const size_t stop = static_cast<size_t>(__builtin_ctz(stops));
+            std::memcpy(p, narrowed + copied, 16);
+            p += stop - copied;
+            if (stop >= n) {
+                s += n;
+                break;
+            }
+            const char16_t* at = s + stop;
+            p = writeOther(p, at);
+            copied = static_cast<size_t>(at - s);
+            // A surrogate pair may end just past the block; the next block starts after it.
+            if (copied >= n) {
+                s = at;
+                break;
+            }
+            stops &= ~0u << copied;
+        }
+    }
+#else
+    while (s < end) {
+        if (plain.accepts(*s)) {
+            *p++ = static_cast<char>(*s++);
+        } else {
+            p = writeOther(p, s);
+        }
+    }
+#endif
     return s;
 }
 
