@@ -48,7 +48,7 @@ class Run {
 
     int printSelection() {
         switch (options_.selection) {
-            case Selection::json: return deliver(jsonFromResult(result_) + "\n");
+            case Selection::json: return deliver(jsonWithLineEnd());
             case Selection::list: return printList();
             case Selection::table: return printNamed();
             case Selection::index: return printIndexed();
@@ -59,21 +59,42 @@ class Run {
     }
 
   private:
-    // Writes the bytes to the output file when one is given, else to standard output.
-    int deliver(const std::string& bytes) {
+    // Streams what `produce` writes to the output file when one is given, else to standard
+    // output, chunk by chunk: the output is never held whole.
+    int deliver(const ChunkProducer& produce) {
         if (options_.outputPath && *options_.outputPath != "-") {
             std::string error;
-            if (writeFileAtomically(*options_.outputPath, bytes, error)) return exitStatus::success;
+            if (writeFileAtomically(*options_.outputPath, produce, error)) {
+                return exitStatus::success;
+            }
             printError(error);
             return exitStatus::failure;
         }
-        if (writeStandardOutput(bytes)) return exitStatus::success;
-        printError(std::string("cannot write standard output: ") + std::strerror(errno));
+        int cause = 0;
+        const bool whole = produce([&cause](std::string_view chunk) {
+            if (writeStandardOutput(chunk)) return true;
+            cause = errno;
+            return false;
+        });
+        if (whole) return exitStatus::success;
+        printError(std::string("cannot write standard output: ") + std::strerror(cause));
         return exitStatus::failure;
     }
 
-    int deliverTable(size_t position) {
-        return deliver(csvUtf8FromArrays(result_.at(position).second));
+    int deliverText(const std::string& text) {
+        return deliver([&text](const OutputSink& sink) { return sink(text); });
+    }
+
+    int deliverTable(size_t position) { return deliver(csvOf(result_.at(position).second)); }
+
+    static ChunkProducer csvOf(const Table& table) {
+        return [&table](const OutputSink& sink) { return writeCsvUtf8FromArrays(table, sink); };
+    }
+
+    ChunkProducer jsonWithLineEnd() const {
+        return [this](const OutputSink& sink) {
+            return writeJsonFromResult(result_, sink) && sink("\n");
+        };
     }
 
     int noTable() {
@@ -83,7 +104,7 @@ class Run {
 
     int printList() {
         if (result_.empty()) printError("no table found in " + source_);
-        return deliver(tableListing(result_));
+        return deliverText(tableListing(result_));
     }
 
     int printNamed() {
@@ -130,7 +151,7 @@ class Run {
         for (const auto& [name, table] : result_) {
             const std::string path = (directory / (stems.next(name) + ".csv")).string();
             std::string message;
-            if (!writeFileAtomically(path, csvUtf8FromArrays(table), message)) {
+            if (!writeFileAtomically(path, csvOf(table), message)) {
                 printError(message);
                 return exitStatus::failure;
             }

@@ -32,11 +32,25 @@ mode_t modeFor(const std::string& path) {
     return 0666 & ~mask;
 }
 
-// Writes, sets the permissions, flushes to disk and closes; returns 0 or the errno of the
+// Appends what `produce` hands over; returns 0 or the errno of the write that failed. A
+// producer that stops on its own has no errno to give, and counts as an I/O error.
+int fill(int fd, const ChunkProducer& produce) {
+    int cause = 0;
+    const bool whole = produce([fd, &cause](std::string_view chunk) {
+        if (writeAll(fd, chunk)) return true;
+        cause = errno;
+        return false;
+    });
+    if (whole) return 0;
+    return cause != 0 ? cause : EIO;
+}
+
+// Fills, sets the permissions, flushes to disk and closes; returns 0 or the errno of the
 // step that failed (the descriptor is closed either way).
-int fillAndClose(int fd, std::string_view bytes, mode_t mode) {
-    if (!writeAll(fd, bytes) || fchmod(fd, mode) != 0 || fsync(fd) != 0) {
-        const int cause = errno;
+int fillAndClose(int fd, const ChunkProducer& produce, mode_t mode) {
+    int cause = fill(fd, produce);
+    if (cause == 0 && (fchmod(fd, mode) != 0 || fsync(fd) != 0)) cause = errno;
+    if (cause != 0) {
         close(fd);
         return cause;
     }
@@ -68,6 +82,12 @@ std::string failure(const std::string& path, int errorNumber) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+    return writeFileAtomically(
+        path, [bytes](const OutputSink& sink) { return sink(bytes); }, error);
+}
+
+bool writeFileAtomically(const std::string& path, const ChunkProducer& produce,
+                         std::string& error) {
     if (const int refusal = refusalOfExisting(path); refusal != 0) {
         error = failure(path, refusal);
         return false;
@@ -79,7 +99,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         error = failure(path, errno);
         return false;
     }
-    int cause = fillAndClose(fd, bytes, modeFor(path));
+    int cause = fillAndClose(fd, produce, modeFor(path));
     if (cause == 0 && rename(temporary.c_str(), path.c_str()) != 0) cause = errno;
     if (cause != 0) {
         unlink(temporary.c_str());
