@@ -124,12 +124,23 @@ std::vector<std::vector<std::string>> readCsv(const std::string& text) {
 // Random tables made of the characters that matter to the writer: quotes, separators, line
 // breaks, non-ASCII and surrogate pairs, mixed into runs long enough for the bulk copy.
 Table randomTable(std::mt19937& random) {
-    static const std::u16string pieces[] = {u"a",      u"bcdefghijk", u"\"", u",",
-                                            u"\n",     u"\r",         u" ",  u"\u00E9",
-                                            u"\u4E2D", u"\U0001F600", u"\t"};
+    // Besides the characters that matter to CSV, code units from each range that the block
+    // copy narrows differently (up to U+00FF, up to U+7FFF, U+8000 and above), NUL, and lone
+    // surrogates, which the byte form writes as U+FFFD.
+    static const std::u16string pieces[] = {u"a",          u"bcdefghijk",
+                                            u"\"",         u",",
+                                            u"\n",         u"\r",
+                                            u" ",          u"\u00E9",
+                                            u"\u4E2D",     u"\t",
+                                            u"\x80",       u"\xFF",
+                                            u"\u0100",     u"\u7FFF",
+                                            u"\u8000",     u"\uFFFF",
+                                            u"~",          u"\x7F",
+                                            u"\U0001F600", u"\xD83D",
+                                            u"\xDE00",     std::u16string(1, u'\0')};
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> count(1, 6);
-    std::uniform_int_distribution<int> length(0, 12);
+    std::uniform_int_distribution<int> length(0, 24);
     Table table(static_cast<size_t>(count(random)));
     for (Row& row : table) {
         row.resize(static_cast<size_t>(count(random)));
@@ -153,6 +164,57 @@ TEST(CsvWriter, standardReaderGetsTheTableBack) {
         ASSERT_EQ(readCsv(csv), expected) << "round " << round;
         ASSERT_EQ(csv, toUtf8(csvFromArrays(table))) << "round " << round;
     }
+}
+
+// The byte form as the sink receives it, checking that every chunk is bounded.
+std::string streamed(const Table& table, size_t& chunks) {
+    std::string joined;
+    chunks = 0;
+    const bool whole = writeCsvUtf8FromArrays(table, [&](std::string_view chunk) {
+        EXPECT_FALSE(chunk.empty());
+        EXPECT_LE(chunk.size(), 256u * 1024u);
+        joined += chunk;
+        ++chunks;
+        return true;
+    });
+    EXPECT_TRUE(whole);
+    return joined;
+}
+
+TEST(CsvWriter, streamedInBoundedChunks) {
+    // Cells longer than a chunk are written in pieces; a surrogate pair must survive a cut
+    // wherever it falls, so the pairs start at both parities. Doubled quotes make the output
+    // longer than the cell, and a record of many fields is too wide to be written at once.
+    Text emoji;
+    for (size_t i = 0; i < 150'000; ++i) emoji += u"\U0001F600";
+    struct LongCase {
+        const char* name;
+        Table table;
+    };
+    const std::vector<LongCase> cases = {
+        {"pairsEven", {{emoji}}},
+        {"pairsOdd", {{u"a" + emoji}}},
+        {"quotesDoubled", {{Text(300'000, u'"')}}},
+        {"wideRecord", {Row(60'000, u"Z\u00FCrich \u6771")}},
+        {"manyRecords", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
+    };
+    for (const LongCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t chunks = 0;
+        EXPECT_EQ(streamed(c.table, chunks), toUtf8(csvFromArrays(c.table)));
+        EXPECT_GT(chunks, 1u);
+    }
+}
+
+TEST(CsvWriter, refusedChunkStopsTheWriter) {
+    const Table table(100'000, Row{u"abc", u"\u00E9"});
+    int calls = 0;
+    const bool whole = writeCsvUtf8FromArrays(table, [&calls](std::string_view) {
+        ++calls;
+        return false;
+    });
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
+
+#include "Utf.h"
 
 namespace gridmint {
 namespace {
@@ -110,6 +114,141 @@ TEST(JsonWriter, largeTableGrowsTheBuffer) {
     ASSERT_EQ(json.size(), 10 + 2000 * row.size() + 1999);
     EXPECT_EQ(json.substr(0, 8 + row.size()), "{\"big\":[" + row);
     EXPECT_EQ(json.substr(json.size() - row.size() - 2), row + "]}");
+}
+
+// The JSON string of `text` written one code unit at a time, the plain way: the reference
+// that the writer's block-at-a-time walk must match byte for byte.
+std::string referenceJsonString(std::u16string_view text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            out += toUtf8(text.substr(i, 2));
+            ++i;
+        } else if ((unit >= 0xD800 && unit <= 0xDFFF) || unit < 0x20) {
+            const char* const shortForms[] = {"\\b", "\\t", "\\n", nullptr, "\\f", "\\r"};
+            if (unit >= 8 && unit <= 13 && shortForms[unit - 8] != nullptr) {
+                out += shortForms[unit - 8];
+            } else {
+                char escape[7];
+                std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
+                out += escape;
+            }
+        } else if (unit == u'"' || unit == u'\\') {
+            out += '\\';
+            out += static_cast<char>(unit);
+        } else {
+            out += toUtf8(text.substr(i, 1));
+        }
+    }
+    return out + "\"";
+}
+
+std::string referenceJson(const ResultDictionary& result) {
+    std::string out = "{";
+    for (size_t t = 0; t < result.size(); ++t) {
+        const auto& [name, table] = result.at(t);
+        out += (t > 0 ? "," : "") + referenceJsonString(name) + ":[";
+        for (size_t r = 0; r < table.size(); ++r) {
+            out += r > 0 ? ",[" : "[";
+            for (size_t c = 0; c < table[r].size(); ++c) {
+                out += (c > 0 ? "," : "") + referenceJsonString(table[r][c]);
+            }
+            out += "]";
+        }
+        out += "]";
+    }
+    return out + "}";
+}
+
+// Code units from every class the block test tells apart: plain ASCII, the reserved and
+// control units, the ranges that narrowing saturates differently (U+0080 to U+00FF, up to
+// U+7FFF, U+8000 and above), and surrogates that pair or stand alone.
+Text randomCell(std::mt19937& random, size_t maxLength) {
+    static constexpr char16_t units[] = {
+        u'a', u'Z', u' ', u'~',  0x7F,   u'"',   u'\\',  u'\n',  0x01,   0x00,   0x1F,
+        0x80, 0xE9, 0xFF, 0x100, 0x7FFF, 0x8000, 0xFFFF, 0xD83D, 0xDE00, 0xDBFF, 0xDC00};
+    std::uniform_int_distribution<size_t> length(0, maxLength);
+    // Mostly plain text, so that runs long enough for whole blocks occur.
+    std::uniform_int_distribution<int> plain(0, 3);
+    std::uniform_int_distribution<size_t> pick(0, std::size(units) - 1);
+    Text cell(length(random), u'x');
+    for (char16_t& unit : cell) {
+        if (plain(random) == 0) unit = units[pick(random)];
+    }
+    return cell;
+}
+
+TEST(JsonWriter, randomCellsMatchUnitByUnitWriting) {
+    std::mt19937 random(20240612);
+    for (int round = 0; round < 200; ++round) {
+        ResultDictionary result;
+        Table table(1 + round % 7);
+        for (Row& row : table) {
+            row.resize(1 + round % 5);
+            for (Text& cell : row) cell = randomCell(random, 40);
+        }
+        result.insert(randomCell(random, 20), table);
+        ASSERT_EQ(jsonFromResult(result), referenceJson(result)) << "round " << round;
+    }
+}
+
+// The output as the sink receives it, chunk by chunk.
+std::vector<std::string> chunksOf(const ResultDictionary& result) {
+    std::vector<std::string> chunks;
+    const bool whole = writeJsonFromResult(result, [&chunks](std::string_view chunk) {
+        chunks.emplace_back(chunk);
+        return true;
+    });
+    EXPECT_TRUE(whole);
+    return chunks;
+}
+
+TEST(JsonWriter, streamedInBoundedChunks) {
+    // Cells longer than a chunk are written in pieces; a surrogate pair must survive a cut
+    // wherever it falls, so the pairs start at both parities. Escapes make the output many
+    // times longer than the cell, and a row of many cells is too wide to be written at once.
+    Text emoji;
+    for (size_t i = 0; i < 100'000; ++i) emoji += u"\U0001F600";
+    struct LongCase {
+        const char* name;
+        Table table;
+    };
+    const std::vector<LongCase> cases = {
+        {"pairsEven", {{emoji}}},
+        {"pairsOdd", {{u"a" + emoji}}},
+        {"controlsEscapedSixfold", {{Text(100'000, u'\x01')}}},
+        {"quotesEscapedTwofold", {{Text(300'000, u'"')}}},
+        {"wideRow", {Row(30'000, u"Z\u00FCrich \u6771")}},
+        {"manyRows", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
+    };
+    for (const LongCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResultDictionary result;
+        result.insert(u"t", c.table);
+        const std::vector<std::string> chunks = chunksOf(result);
+        std::string joined;
+        for (const std::string& chunk : chunks) {
+            EXPECT_FALSE(chunk.empty());
+            EXPECT_LE(chunk.size(), 256u * 1024u);
+            joined += chunk;
+        }
+        EXPECT_GT(chunks.size(), 1u);
+        EXPECT_EQ(joined, referenceJson(result));
+    }
+}
+
+TEST(JsonWriter, refusedChunkStopsTheWriter) {
+    ResultDictionary result;
+    result.insert(u"t", Table(100'000, Row{u"abc", u"\u00E9"}));
+    int calls = 0;
+    const bool whole = writeJsonFromResult(result, [&calls](std::string_view) {
+        ++calls;
+        return false;
+    });
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace
