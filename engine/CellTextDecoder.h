@@ -27,9 +27,10 @@ class CellTextDecoder {
     TextEncoding useEncoding_;
     const Defaults& defaults_;
     TextDecoder documentDecoder_;
-    // Working buffers reused from cell to cell, so a cell costs one allocation: its text.
+    // Working buffers reused from cell to cell, so a cell costs at most one allocation, of
+    // exactly its text's length: the decoded text (general road only), and the text written.
     Text decoded_;
-    Text unescaped_;
+    Text written_;
 };
 
 // Removes White_Space from both ends, then turns CR and LF into spaces and halves every run

@@ -1,14 +1,15 @@
 // The named character references that cell text resolves: every entity of the HTML 4.01
 // Latin-1, symbol and special sets with the code point HTML 4.01 gives it, plus "&apos;".
 // Rows are ordered by code point; the compile-time checks below keep that order, the count
-// and the ends of the table from drifting when a row is edited. Lookups go through an index
-// sorted by reference, built at compile time, so a name costs a binary search, not a scan.
+// and the ends of the table from drifting when a row is edited. Lookups go through a hash of
+// the names packed into numbers, built at compile time, so a name costs a multiplication and
+// a slot or two rather than a scan or string comparisons.
 #include "EntityTable.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <numeric>
+#include <type_traits>
 
 namespace gridmint {
 
@@ -279,6 +280,9 @@ constexpr std::array<EntityReference, 253> entityTable = {{
 
 namespace {
 
+constexpr std::size_t kShortestName = 2;  // "lt"
+constexpr std::size_t kLongestName = 8;   // "thetasym"
+
 constexpr bool isAscendingByCodeUnit() {
     for (std::size_t i = 1; i < entityTable.size(); ++i) {
         if (entityTable[i - 1].codeUnit >= entityTable[i].codeUnit) return false;
@@ -291,38 +295,105 @@ static_assert(entityTable.front().reference == u"&quot;" && entityTable.front().
 static_assert(entityTable.back().reference == u"&diams;" && entityTable.back().codeUnit == 0x2666);
 static_assert(isAscendingByCodeUnit(), "rows must be in strictly ascending code-unit order");
 
-// Row numbers ordered by reference, for binary search.
-constexpr auto rowsByReference = [] {
-    std::array<std::uint8_t, entityTable.size()> rows{};
-    std::iota(rows.begin(), rows.end(), std::uint8_t{0});
-    std::sort(rows.begin(), rows.end(), [](std::uint8_t left, std::uint8_t right) {
-        return entityTable[left].reference < entityTable[right].reference;
-    });
-    return rows;
+// A name of 2 to 8 ASCII characters as one number: 7 bits a character, the length above them.
+// Two different names never share a key, so a lookup is one search over numbers. Returns 0,
+// which no name has, for anything that cannot be a name in the table.
+template <typename Char>
+constexpr std::uint64_t nameKey(std::basic_string_view<Char> name) {
+    if (name.size() < kShortestName || name.size() > kLongestName) return 0;
+    std::uint64_t key = 0;
+    for (const Char c : name) {
+        const auto unit = static_cast<std::make_unsigned_t<Char>>(c);
+        if (unit >= 0x80) return 0;
+        key = key << 7 | unit;
+    }
+    return key | std::uint64_t{name.size()} << 56;
+}
+
+constexpr std::u16string_view nameOf(std::u16string_view reference) {
+    return reference.substr(1, reference.size() - 2);
+}
+
+// An open-addressing hash of the keys, built at compile time: a quarter full, so a name
+// in the table is usually found at its first slot and one that is not meets an empty slot
+// soon after. A multiplicative hash mixes the characters into the top bits that choose the
+// slot.
+constexpr std::size_t kSlotBits = 10;
+constexpr std::size_t kSlotCount = std::size_t{1} << kSlotBits;
+static_assert(kSlotCount >= 4 * entityTable.size());
+
+constexpr std::size_t slotOf(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits));
+}
+
+struct Slots {
+    std::array<std::uint64_t, kSlotCount> keys{};  // 0: empty
+    std::array<char16_t, kSlotCount> codeUnits{};
+    std::size_t longestProbe = 0;  // slots looked at to find the farthest-placed row
+};
+
+constexpr Slots slots = [] {
+    Slots result;
+    for (const EntityReference& row : entityTable) {
+        const std::uint64_t key = nameKey(nameOf(row.reference));
+        std::size_t probe = 1;
+        std::size_t slot = slotOf(key);
+        for (; result.keys[slot] != 0; slot = (slot + 1) % kSlotCount) {
+            if (result.keys[slot] == key) return Slots{};  // a repeated name: fails below
+            ++probe;
+        }
+        result.keys[slot] = key;
+        result.codeUnits[slot] = row.codeUnit;
+        result.longestProbe = std::max(result.longestProbe, probe);
+    }
+    return result;
 }();
 
-constexpr bool referencesAreUnique() {
-    for (std::size_t i = 1; i < rowsByReference.size(); ++i) {
-        if (entityTable[rowsByReference[i - 1]].reference ==
-            entityTable[rowsByReference[i]].reference) {
-            return false;
+constexpr bool everyRowHasASlot() {
+    for (const EntityReference& row : entityTable) {
+        const std::uint64_t key = nameKey(nameOf(row.reference));
+        if (key == 0) return false;
+        std::size_t slot = slotOf(key);
+        while (slots.keys[slot] != key) {
+            if (slots.keys[slot] == 0) return false;
+            slot = (slot + 1) % kSlotCount;
         }
     }
     return true;
 }
 
-static_assert(referencesAreUnique(), "two rows share a reference");
+static_assert(everyRowHasASlot(), "a row's name is not 2 to 8 ASCII characters, or repeats");
+static_assert(slots.longestProbe <= 6, "the hash spreads the names badly");
+
+std::optional<char16_t> findKey(std::uint64_t key) {
+    for (std::size_t slot = slotOf(key);; slot = (slot + 1) % kSlotCount) {
+        if (slots.keys[slot] == key) return slots.codeUnits[slot];
+        if (slots.keys[slot] == 0) return std::nullopt;
+    }
+}
+
+template <typename Char>
+std::optional<char16_t> lookupName(std::basic_string_view<Char> name) {
+    const std::uint64_t key = nameKey(name);
+    if (key == 0) return std::nullopt;
+    return findKey(key);
+}
 
 }  // namespace
 
 std::optional<char16_t> lookupEntity(std::u16string_view reference) {
-    const auto found = std::lower_bound(
-        rowsByReference.begin(), rowsByReference.end(), reference,
-        [](std::uint8_t row, std::u16string_view key) { return entityTable[row].reference < key; });
-    if (found == rowsByReference.end() || entityTable[*found].reference != reference) {
+    if (reference.size() < 2 || reference.front() != u'&' || reference.back() != u';') {
         return std::nullopt;
     }
-    return entityTable[*found].codeUnit;
+    return lookupName(nameOf(reference));
+}
+
+std::optional<char16_t> lookupEntityName(std::string_view name) {
+    return lookupName(name);
+}
+
+std::optional<char16_t> lookupEntityName(std::u16string_view name) {
+    return lookupName(name);
 }
 
 }  // namespace gridmint

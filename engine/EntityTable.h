@@ -17,4 +17,9 @@ extern const std::array<EntityReference, 253> entityTable;
 // The code unit of a whole reference ("&" and ";" included), case-sensitive; none if unknown.
 std::optional<char16_t> lookupEntity(std::u16string_view reference);
 
+// The same for the name alone, the part between "&" and ";": as ASCII bytes (found in UTF-8
+// text before it is decoded) or as text.
+std::optional<char16_t> lookupEntityName(std::string_view name);
+std::optional<char16_t> lookupEntityName(std::u16string_view name);
+
 }  // namespace gridmint

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 
 #include "EntityTable.h"
 
@@ -24,33 +25,44 @@ constexpr std::size_t kShortestReference = 4;  // "&lt;"
 constexpr std::size_t kLongestReference = 10;  // "&thetasym;"
 constexpr std::uint32_t kHighestAccepted = 0xFFFE;
 
+template <typename Char>
+constexpr std::uint32_t unitAt(std::basic_string_view<Char> text, std::size_t i) {
+    return static_cast<std::make_unsigned_t<Char>>(text[i]);
+}
+
 // The length of the reference that starts at the "&" at `at`, or none when no ";" comes before
 // the next "&" within the longest reference's reach (a farther ";" would be too long anyway).
-std::optional<std::size_t> referenceLength(std::u16string_view text, std::size_t at) {
+// A unit beyond ASCII also ends the search: names and digits are ASCII, so a candidate holding
+// one never resolves. That makes the outcome the same whether the text is counted in UTF-16
+// units or in UTF-8 bytes, where such a character spans several positions.
+template <typename Char>
+std::optional<std::size_t> referenceLength(std::basic_string_view<Char> text, std::size_t at) {
     const std::size_t reach = std::min(text.size(), at + kLongestReference);
     for (std::size_t i = at + 1; i < reach; ++i) {
-        if (text[i] == u';') return i - at + 1;
-        if (text[i] == u'&') return std::nullopt;
+        const std::uint32_t unit = unitAt(text, i);
+        if (unit == ';') return i - at + 1;
+        if (unit == '&' || unit >= 0x80) return std::nullopt;
     }
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> digitValue(char16_t unit, std::uint32_t base) {
+std::optional<std::uint32_t> digitValue(std::uint32_t unit, std::uint32_t base) {
     std::uint32_t value = base;  // stays out of range unless the unit is a digit
-    if (unit >= u'0' && unit <= u'9') value = unit - u'0';
-    if (unit >= u'a' && unit <= u'f') value = unit - u'a' + 10;
-    if (unit >= u'A' && unit <= u'F') value = unit - u'A' + 10;
+    if (unit >= '0' && unit <= '9') value = unit - '0';
+    if (unit >= 'a' && unit <= 'f') value = unit - 'a' + 10;
+    if (unit >= 'A' && unit <= 'F') value = unit - 'A' + 10;
     if (value >= base) return std::nullopt;
     return value;
 }
 
 // The number must fill its text with bare digits: no white space, sign or "0x" is skipped.
 // At most 7 digits reach here, so the value cannot overflow.
-std::optional<char16_t> numberValue(std::u16string_view digits, std::uint32_t base) {
+template <typename Char>
+std::optional<char16_t> numberValue(std::basic_string_view<Char> digits, std::uint32_t base) {
     if (digits.empty()) return std::nullopt;
     std::uint32_t value = 0;
-    for (char16_t unit : digits) {
-        const auto digit = digitValue(unit, base);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const auto digit = digitValue(unitAt(digits, i), base);
         if (!digit) return std::nullopt;
         value = value * base + *digit;
     }
@@ -60,12 +72,24 @@ std::optional<char16_t> numberValue(std::u16string_view digits, std::uint32_t ba
 }
 
 // `reference` is the whole candidate, "&" and ";" included.
-std::optional<char16_t> resolveReference(std::u16string_view reference) {
+template <typename Char>
+std::optional<char16_t> resolveReference(std::basic_string_view<Char> reference) {
     const std::size_t length = reference.size();
     if (length < kShortestReference || length > kLongestReference) return std::nullopt;
-    if (reference[1] != u'#') return lookupEntity(reference);
-    if ((reference[2] | 0x20) == u'x') return numberValue(reference.substr(3, length - 4), 16);
+    if (reference[1] != '#') return lookupEntityName(reference.substr(1, length - 2));
+    if ((unitAt(reference, 2) | 0x20) == 'x') {
+        return numberValue(reference.substr(3, length - 4), 16);
+    }
     return numberValue(reference.substr(2, length - 3), 10);
+}
+
+template <typename Char>
+std::optional<ResolvedReference> resolveAt(std::basic_string_view<Char> text, std::size_t at) {
+    const auto length = referenceLength(text, at);
+    if (!length) return std::nullopt;
+    const auto unit = resolveReference(text.substr(at, *length));
+    if (!unit) return std::nullopt;
+    return ResolvedReference{*unit, *length};
 }
 
 }  // namespace
@@ -87,15 +111,21 @@ void stringByUnescapingFromHTML(std::u16string_view text, Text& result) {
     std::size_t copied = 0;  // text before this position is already in result
     for (std::size_t at = text.find(u'&'); at != std::u16string_view::npos;
          at = text.find(u'&', at + 1)) {
-        const auto length = referenceLength(text, at);
-        if (!length) continue;
-        const auto unit = resolveReference(text.substr(at, *length));
-        if (!unit) continue;
+        const auto reference = resolveAt(text, at);
+        if (!reference) continue;
         result.append(text.substr(copied, at - copied));
-        result.push_back(*unit);
-        copied = at + *length;
+        result.push_back(reference->codeUnit);
+        copied = at + reference->length;
     }
     result.append(text.substr(copied));
+}
+
+std::optional<ResolvedReference> resolveReferenceAt(std::u16string_view text, std::size_t at) {
+    return resolveAt(text, at);
+}
+
+std::optional<ResolvedReference> resolveReferenceAt(std::string_view utf8, std::size_t at) {
+    return resolveAt(utf8, at);
 }
 
 }  // namespace gridmint

@@ -2,6 +2,8 @@
 // decimal and hexadecimal numeric references, each replaced by exactly one UTF-16 code unit.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "Text.h"
@@ -17,5 +19,17 @@ Text unescapeEntities(Text text);
 Text stringByUnescapingFromHTML(std::u16string_view text);
 // The same into `result` (replacing its content), so a caller can reuse one buffer.
 void stringByUnescapingFromHTML(std::u16string_view text, Text& result);
+
+// A reference that resolves: the code unit it stands for and how many positions it spans.
+struct ResolvedReference {
+    char16_t codeUnit;
+    std::size_t length;
+};
+
+// The reference that starts at the "&" at `at`, when it resolves by the rules above. In UTF-8
+// bytes it resolves exactly when it would in the decoded text, as every resolvable reference
+// is ASCII; so a decoder can resolve references before it decodes the rest of the bytes.
+std::optional<ResolvedReference> resolveReferenceAt(std::u16string_view text, std::size_t at);
+std::optional<ResolvedReference> resolveReferenceAt(std::string_view utf8, std::size_t at);
 
 }  // namespace gridmint

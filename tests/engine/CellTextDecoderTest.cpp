@@ -1,9 +1,15 @@
 // Turning collected bytes into cell text: decoding with fallbacks, references, trimming and
-// line breaks.
+// line breaks; and that the one-pass decoding agrees with the steps taken one by one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+
 #include "CellTextDecoder.h"
+#include "EntityUnescaper.h"
 #include "TestSupport.h"
+#include "TextCodec.h"
 
 namespace gridmint {
 namespace {
@@ -33,6 +39,21 @@ constexpr DecodeCase decodeCases[] = {
     {"referencedSpaceTrimmed", "&#32;x&#9;", true, u"x"},
     {"invalidUtf8FallsBackToLatin1", "caf\xE9", true, u"caf\u00E9"},
     {"loneSurrogateReference", "&#xD800;", true, u"\xD800"},
+    // References are resolved before trimming and flattening, wherever they stand.
+    {"nbspReferencesAroundTrimmed", "&nbsp;x&nbsp;&nbsp;", true, u"x"},
+    {"nbspReferenceInsideStays", "a&nbsp;b", true, u"a\u00A0b"},
+    {"referencedBreaksAtEndsTrimmed", "&#10; &#13;x&#13;&#10;", true, u"x"},
+    {"referencedSpacesMergeWithSpaces", "a &#32;&#32;\nb", true, u"a  b"},
+    {"referencedBreaksRemovedWithoutSeparators", "a&#13;&#10; b", false, u"a b"},
+    {"referencedIdeographicSpaceTrimmed", "&#x3000;x&#12288;", true, u"x"},
+    {"referencedTabAfterSpacesTrimmed", "x  &#9;", true, u"x"},
+    {"referencedAmpersandNotResolvedAgain", " &amp;lt; ", true, u"&lt;"},
+    {"unclosedReferenceAtEnd", "x &amp", true, u"x &amp"},
+    {"nonAsciiInsideCandidateStays", "&\xC3\xA9;&#x\xC3\xA9;", true, u"&\u00E9;&#x\u00E9;"},
+    {"candidateLongInBytesShortInUnits", "&\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC;", true,
+     u"&\u20AC\u20AC\u20AC;"},
+    {"astralCharacterBesideReference", "\xF0\x9F\x98\x80&lt;", true, u"\U0001F600<"},
+    {"invalidUtf8WithReferenceFallsBackToLatin1", "&eacute;\xE9", true, u"\u00E9\u00E9"},
 };
 
 TEST(CellTextDecoder, decodesTrimsAndFlattens) {
@@ -78,6 +99,107 @@ TEST(CellTextDecoder, documentEncodingComesFirst) {
     // Not Shift_JIS: falls back to ISO-8859-1.
     CellTextDecoder sjis(encoding::shiftJIS, defaults);
     EXPECT_EQ(sjis.decode("\x82", 1, true), u"\u0082");
+}
+
+// Every unit a reference can give, and every character of the first plane written as UTF-8,
+// at both ends and inside: trimmed exactly when it is White_Space.
+TEST(CellTextDecoder, everyUnitIsTrimmedExactlyWhenWhiteSpace) {
+    InMemoryDefaults defaults;
+    CellTextDecoder decoder(encoding::utf8, defaults);
+    for (char16_t unit = 1; unit <= 0xFFFE; ++unit) {
+        const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
+        const std::string reference = "&#" + std::to_string(unit) + ";";
+        const std::string written = surrogate ? reference : toUtf8(Text(1, unit));
+        const Text atEnds = isWhiteSpace(unit) ? u"x" : Text{unit, u'x', unit};
+        const Text inside = unit == u'\r' || unit == u'\n' ? u"a b" : Text{u'a', unit, u'b'};
+        for (const std::string& bytes : {reference, written}) {
+            SCOPED_TRACE(testing::PrintToString(bytes));
+            const std::string ends = bytes + "x" + bytes;
+            const std::string middle = "a" + bytes + "b";
+            ASSERT_EQ(decoder.decode(ends.data(), ends.size(), true), atEnds);
+            ASSERT_EQ(decoder.decode(middle.data(), middle.size(), true), inside);
+        }
+    }
+}
+
+// The steps as stated, one after the other on whole texts: decode (falling back to ISO-8859-1),
+// resolve references, trim, then replace CR, then LF, then each pair of spaces from the left.
+Text stepByStep(std::string_view bytes, TextEncoding encoding, bool returnsAreSeparators) {
+    const auto decoded = decodeBytes(bytes, encoding);
+    Text text = stringByUnescapingFromHTML(decoded ? *decoded : decodeLatin1(bytes));
+    while (!text.empty() && isWhiteSpace(text.back())) text.pop_back();
+    text.erase(0, std::find_if_not(text.begin(), text.end(), isWhiteSpace) - text.begin());
+    Text flat;
+    for (const char16_t c : text) {
+        if (c != u'\r' && c != u'\n') {
+            flat += c;
+        } else if (returnsAreSeparators) {
+            flat += u' ';
+        }
+    }
+    if (!returnsAreSeparators) return flat;
+    Text merged;
+    for (size_t i = 0; i < flat.size(); ++i) {
+        merged += flat[i];
+        if (flat[i] == u' ' && i + 1 < flat.size() && flat[i + 1] == u' ') ++i;
+    }
+    return merged;
+}
+
+// Runs built from pieces chosen to meet at the edges that matter: references that give white
+// space or line breaks beside real ones and at either end, candidates holding characters of
+// two, three and four bytes, unclosed and nested ampersands, and now and then a byte that is
+// not UTF-8, which sends the whole run down the fallback road.
+TEST(CellTextDecoder, onePassAgreesWithStepByStep) {
+    constexpr std::string_view kPieces[] = {
+        " ",
+        "  ",
+        "\r",
+        "\n",
+        "\t",
+        "a",
+        "Z",
+        "9",
+        "\xC3\xA9",
+        "\xC2\xA0",
+        "\xE3\x80\x80",
+        "\xE2\x82\xAC",
+        "\xF0\x9F\x98\x80",
+        "&",
+        ";",
+        "#",
+        "x",
+        "&nbsp;",
+        "&#32;",
+        "&#10;",
+        "&#13;",
+        "&#x3000;",
+        "&#9;",
+        "&amp;",
+        "&lt;",
+        "lt;",
+        "&#xD800;",
+        "&thetasym;",
+        "\xFF",
+        "\x0B",
+    };
+    constexpr TextEncoding kEncodings[] = {encoding::utf8, encoding::windows1252};
+    InMemoryDefaults defaults;
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
+    std::uniform_int_distribution<int> count(0, 10);
+    for (const TextEncoding encoding : kEncodings) {
+        CellTextDecoder decoder(encoding, defaults);
+        for (int round = 0; round < 20000; ++round) {
+            std::string bytes;
+            for (int n = count(random); n > 0; --n) bytes += kPieces[piece(random)];
+            const bool separators = round % 2 == 0;
+            SCOPED_TRACE(testing::Message() << "encoding " << encoding << ", separators "
+                                            << separators << ": " << testing::PrintToString(bytes));
+            ASSERT_EQ(decoder.decode(bytes.data(), bytes.size(), separators),
+                      stepByStep(bytes, encoding, separators));
+        }
+    }
 }
 
 }  // namespace

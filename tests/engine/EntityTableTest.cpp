@@ -77,6 +77,31 @@ TEST(EntityTableTest, nearMissesAreUnknown) {
     }
 }
 
+// Names are looked up as numbers made of their characters; these differ from a row's name
+// only in what such a number could lose: a NUL, a high bit, a unit beyond one byte, the length.
+TEST(EntityTableTest, namesThatPackLikeARowAreUnknown) {
+    constexpr std::string_view kUnknownBytes[] = {
+        std::string_view("lt\0", 3),
+        std::string_view("\0lt", 3),
+        "\xECt",
+        "amp\x80",
+        "thetasymm",
+        "l",
+        "",
+        "theta sym",
+    };
+    for (const std::string_view name : kUnknownBytes) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        EXPECT_EQ(lookupEntityName(name), std::nullopt);
+    }
+    constexpr std::u16string_view kUnknownText[] = {u"\u016Ct", u"\u0100lt", u"am\u3070"};
+    for (const std::u16string_view name : kUnknownText) {
+        SCOPED_TRACE(toUtf8(name));
+        EXPECT_EQ(lookupEntityName(name), std::nullopt);
+        EXPECT_EQ(lookupEntity(u"&" + Text(name) + u";"), std::nullopt);
+    }
+}
+
 TEST(EntityTableTest, rowsAreWellFormedUniqueAndAscending) {
     std::set<std::u16string_view> references;
     std::size_t tenUnitRows = 0;
@@ -97,6 +122,8 @@ TEST(EntityTableTest, rowsAreWellFormedUniqueAndAscending) {
         }
         if (row.reference.size() == 10) ++tenUnitRows;
         EXPECT_EQ(lookupEntity(row.reference), row.codeUnit);
+        EXPECT_EQ(lookupEntityName(name), row.codeUnit);
+        EXPECT_EQ(lookupEntityName(toUtf8(name)), row.codeUnit);
     }
     EXPECT_EQ(references.size(), 253u);
     EXPECT_EQ(tenUnitRows, 1u);

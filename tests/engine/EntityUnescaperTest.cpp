@@ -167,5 +167,51 @@ TEST(EntityUnescaperTest, agreesWithBackwardRulesOnGeneratedText) {
     }
 }
 
+// In UTF-8 bytes a character beyond ASCII spans two to four positions, in text one or two;
+// a reference must resolve, to the same unit, exactly where it does in the decoded text.
+TEST(EntityUnescaperTest, bytesAndTextResolveTheSameReferences) {
+    constexpr std::string_view kPieces[] = {
+        "&",
+        "&",
+        ";",
+        "#",
+        "x",
+        "lt",
+        "amp",
+        "6",
+        "5",
+        "F",
+        "\xC3\xA9",
+        "\xE2\x82\xAC",
+        "thetasym",
+        "\xF0\x9F\x98\x80",
+        "\xE3\x80\x80",
+    };
+    std::mt19937 random(20240612);
+    std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+    std::uniform_int_distribution<int> count(0, 12);
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        for (int n = count(random); n > 0; --n) bytes += kPieces[piece(random)];
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const Text text = fromUtf8(bytes);
+        std::size_t unit = 0;
+        for (std::size_t byte = 0; byte < bytes.size(); ++byte) {
+            const auto lead = static_cast<unsigned char>(bytes[byte]);
+            if ((lead & 0xC0) == 0x80) continue;  // a continuation byte adds no unit
+            if (bytes[byte] == '&') {
+                const auto inBytes = resolveReferenceAt(bytes, byte);
+                const auto inText = resolveReferenceAt(text, unit);
+                ASSERT_EQ(inBytes.has_value(), inText.has_value()) << "at byte " << byte;
+                if (inBytes) {
+                    EXPECT_EQ(inBytes->codeUnit, inText->codeUnit);
+                    EXPECT_EQ(inBytes->length, inText->length);
+                }
+            }
+            unit += lead >= 0xF0 ? 2 : 1;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gridmint
