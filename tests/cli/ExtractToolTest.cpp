@@ -233,6 +233,43 @@ TEST_F(ExtractTool, fullDiskKeepsTheOldOutputAndLeavesNoTemporaryFile) {
     }
 }
 
+// The output of a page far larger than one chunk of the streamed output arrives whole, on
+// standard output and in an output file alike; a standard output that cannot take it (a full
+// device) is reported, whichever chunk fails.
+TEST_F(ExtractTool, outputLargerThanAChunkIsStreamedWhole) {
+    std::string html = "<table id=\"t\">";
+    std::string csv;
+    for (int row = 0; row < 40'000; ++row) {
+        const std::string cell = "r\xC3\xA9" + std::to_string(row) + " \"q\"";
+        html += "<tr><td>" + cell + "</td><td>x</td></tr>";
+        csv += (row > 0 ? "\n\"" : "\"") + cell.substr(0, cell.size() - 4) + " \"\"q\"\"\",\"x\"";
+    }
+    const std::string source = page(html + "</table>");
+    ASSERT_GT(csv.size(), 3u * 256u * 1024u);
+
+    const ToolResult printed = run({source});
+    EXPECT_EQ(printed.exitCode, 0) << printed.err;
+    EXPECT_EQ(printed.out, csv);
+    const std::string target = work_.file("out.csv");
+    const ToolResult written = run({"-o", target, source});
+    EXPECT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_EQ(readFile(target), csv);
+
+    for (const char* selection : {"--index", "--json"}) {
+        SCOPED_TRACE(selection);
+        std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" > /dev/full",
+                                          GRIDMINT_EXTRACT_PATH, selection};
+        if (std::string(selection) == "--index") shell.push_back("1");
+        shell.push_back(source);
+        const ToolResult full = runTool("/bin/sh", shell, home_);
+        EXPECT_EQ(full.exitCode, 1);
+        // The scan's log lines come first.
+        EXPECT_TRUE(full.err.ends_with(
+            "\ngridmint-extract: cannot write standard output: No space left on device\n"))
+            << full.err;
+    }
+}
+
 TEST_F(ExtractTool, readOnlyOutputFileIsLeftAlone) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     const std::string source = page("<table><tr><td>new</td></tr></table>");

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "TempDirectory.h"
 
 namespace gridmint::cli {
@@ -58,6 +61,36 @@ TEST(OutputFile, failuresLeaveNothingBehind) {
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(directory.entries(), std::vector<std::string>{"taken"});
     }
+}
+
+TEST(OutputFile, chunksAreAppendedInOrder) {
+    TempDirectory directory;
+    const std::string path = directory.file("out.csv");
+    writeFile(path, "old");
+    std::string error;
+    const bool written = writeFileAtomically(
+        path,
+        [](const OutputSink& sink) { return sink("\"a\",") && sink("") && sink("\"b\"\n\"c\""); },
+        error);
+    ASSERT_TRUE(written) << error;
+    EXPECT_EQ(readFile(path), "\"a\",\"b\"\n\"c\"");
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"out.csv"});
+}
+
+TEST(OutputFile, unfinishedOutputNeverReplacesTheFile) {
+    // A producer that stops part way (as a writer does when its sink refuses a chunk) must
+    // leave the old file and no temporary file; with no errno of its own it reads as an I/O
+    // error.
+    TempDirectory directory;
+    const std::string path = directory.file("out.csv");
+    writeFile(path, "keep me");
+    std::string error;
+    const bool written = writeFileAtomically(
+        path, [](const OutputSink& sink) { return sink("partial") && false; }, error);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, "cannot write '" + path + "': " + std::strerror(EIO));
+    EXPECT_EQ(readFile(path), "keep me");
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"out.csv"});
 }
 
 }  // namespace
