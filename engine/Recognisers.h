@@ -121,6 +121,7 @@ template <TagKind kind>
 class ScriptRecogniser {
   public:
     constexpr bool idle() const { return state_ == idleState; }
+    constexpr std::uint8_t state() const { return state_; }
     constexpr void reset() { state_ = idleState; }
 
     constexpr bool feed(unsigned char b) {

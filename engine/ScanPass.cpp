@@ -1,31 +1,20 @@
-// The scan pass reads every byte once, in order, and runs these steps for each byte b:
-//
-//  1. Tag or text: "<" (not opening a comment, no script open) starts a tag; ">" (not ending
-//     a comment, no script open) ends it. Text bytes inside a table, row or cell, outside any
-//     script or comment, go to the cell text buffer.
-//  2. Attribute value: while an id or class value is open in a table start tag, b either
-//     completes it (the quote byte or ">") or is appended to it.
-//  3. ">" ends a table start tag.
-//  4. Comment: the dash count tracks "-->" inside a comment; "<!--" opens one.
-//  5. Every ">" leaves one space in the cell text buffer, so words either side of a tag stay
-//     apart.
-//  6. Tag bytes and brackets advance the script opener; then isScriptOrComment follows the
-//     comment and script flags.
-//  7. Every byte advances the script closer.
-//  8. Outside scripts and comments: the table, row and cell recognisers, then (inside a
-//     table start tag) the id and class recognisers. Inside, none of them moves.
+// The scan pass reads every byte once, in order. ScanCore (ScanCore.h) lists the steps each
+// byte goes through and moves the flags and recognisers they share; this file does what the
+// steps ask for: collecting cell text, storing cells, rows and tables, and reading the id and
+// class values of table start tags.
 //
 // The cell text buffer is emptied only at a cell end tag, so everything collected since the
 // previous cell end belongs to the next cell. Script and comment bytes never reach the table
 // recognisers, which is what hides tables inside them.
 //
-// Runs: when every recogniser that would see the next bytes is idle and no table start tag
-// is open, the only bytes that can change anything are "<", ">" and, inside a comment, "-".
-// The pass then jumps to the next such byte and handles the bytes before it as a block: they
-// are text to collect, or nothing. ScanMode::byteAtATime turns this off; the two modes give
-// identical results, which the tests check.
+// Normally the core runs as its compiled automaton (ScanAutomaton), which also jumps over runs
+// of bytes that cannot change anything and collects them as a block. Inside a table start
+// tag, where the id and class recognisers need every byte, and in ScanMode::byteAtATime, the
+// core is stepped directly, one byte at a time. The two modes give identical results, which
+// the tests check.
 #include "ScanPass.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "Log.h"
@@ -61,65 +50,107 @@ void ScanPass::run() {
     parser_.counter = 0;
     if (length_ == 0) return;
     attributeValue_.reserve(attributeValueLimit);
-    size_t position = 0;
-    while (position < length_) {
-        if (skipRuns_ && canSkipRun()) {
-            const size_t runEnd = findRunEnd(position);
-            consumeRun(position, runEnd);
-            position = runEnd;
-            if (position == length_) break;
-        }
-        const unsigned char b = data_[position++];
-        processByte(b, position);
+    if (skipRuns_) {
+        runAutomaton();
+    } else {
+        runByteAtATime();
     }
+    parser_.isScriptOrComment = core_.isScriptOrComment;
     parser_.counter = length_;
     finish();
 }
 
-// `next` is the index of the byte after b.
-[[gnu::always_inline]] inline void ScanPass::processByte(unsigned char b, size_t next) {
-    const bool bOpensComment = b == '<' && opensComment(b, next);
-    const bool tagByte = stepTagOrText(b, bOpensComment);
-    if (tableStartTag_) stepAttributeValue(b);
-    if (b == '>') tableStartTag_ = false;
-    stepComment(b, bOpensComment);
-    if (b == '>') appendTagEndSpace();
-    if (tagByte || b == '<' || b == '>') {
-        if (scriptOpener_.feed(b)) script_ = true;
-        parser_.isScriptOrComment = comment_ || script_;
+void ScanPass::runByteAtATime() {
+    for (size_t position = 0; position < length_; ++position) {
+        processByte(data_[position], position + 1);
     }
-    if (scriptCloser_.feed(b)) script_ = false;
-    if (!parser_.isScriptOrComment) stepTableStructure(b);
 }
 
-// True for a "<" followed by "!--" within the document.
-inline bool ScanPass::opensComment(unsigned char b, size_t next) const {
-    return b == '<' && next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
+// The automaton's state stands for core_ while it runs; core_ is brought up to date whenever
+// a table start tag sends the pass to byte-at-a-time stepping, and at the end.
+void ScanPass::runAutomaton() {
+    const ScanAutomaton& automaton = ScanAutomaton::instance();
+    ScanAutomaton::State state = ScanAutomaton::initial;
+    size_t position = 0;
+    while (position < length_) {
+        if (tableStartTag_) {
+            processByte(data_[position], position + 1);
+            ++position;
+            if (!tableStartTag_) {
+                // Every core the step can reach is a state of the automaton.
+                if (const auto found = automaton.find(core_)) {
+                    state = *found;
+                } else {
+                    std::abort();
+                }
+            }
+            continue;
+        }
+        const ScanAutomaton::Run& run = automaton.run(state);
+        if (run.skippable) {
+            const size_t runEnd = findRunEnd(position, run.stopsAtDash);
+            if (runEnd != position) {
+                if ((run.actions & textByte) && inTablePart()) collectRun(position, runEnd);
+                state = run.target;
+                position = runEnd;
+                if (position == length_) break;
+            }
+        }
+        const unsigned char b = data_[position++];
+        std::uint8_t column = automaton.columnOf(b);
+        if (b == '<' && opensComment(position)) column = automaton.commentOpenerColumn();
+        const ScanAutomaton::Transition transition = automaton.step(state, column);
+        state = transition.next;
+        if (transition.actions == 0) continue;
+        perform(transition.actions, b);
+        if (tableStartTag_) {
+            core_ = automaton.core(state);
+            feedAttributeRecognisers(b);
+        }
+    }
+    if (!tableStartTag_) core_ = automaton.core(state);
+}
+
+// `next` is the index of the byte after b.
+void ScanPass::processByte(unsigned char b, size_t next) {
+    if (tableStartTag_) stepAttributeValue(b);
+    if (b == '>') tableStartTag_ = false;
+    perform(stepScanCore(core_, b, b == '<' && opensComment(next)), b);
+    if (tableStartTag_ && !core_.isScriptOrComment) feedAttributeRecognisers(b);
+}
+
+// True when the three bytes from `next` are "!--".
+inline bool ScanPass::opensComment(size_t next) const {
+    return next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
            data_[next + 2] == '-';
 }
 
-// Returns whether b is a tag byte.
-inline bool ScanPass::stepTagOrText(unsigned char b, bool bOpensComment) {
-    if (b == '<' && !bOpensComment && !script_) {
-        tag_ = true;
-        scriptOpener_.reset();
-        return true;
-    }
-    if (b == '>' && dashCount_ != 2 && !script_) {
-        tag_ = false;
-        return false;
-    }
-    if (b == '<' && !bOpensComment) scriptOpener_.reset();
-    if (tag_) return true;
-    if (b != '<' && b != '>' && collectingText()) appendText(b);
-    return false;
+inline void ScanPass::perform(std::uint8_t actions, unsigned char b) {
+    if ((actions & textByte) && inTablePart()) appendText(b);
+    if (actions & tagEndSpace) appendTagEndSpace();
+    if (actions & completionsMask) performCompletions(actions & completionsMask);
 }
 
-inline bool ScanPass::collectingText() const {
-    return !parser_.isScriptOrComment && (inTable_ || inRow_ || inCell_);
+// The table, row and cell completions in their fixed order (closers before openers).
+void ScanPass::performCompletions(std::uint8_t completions) {
+    if (completions & TableTagAutomaton::tableEnd) {
+        parser_.endTable();
+        inTable_ = false;
+    }
+    if (completions & TableTagAutomaton::tableStart) {
+        inTable_ = true;
+        tableStartTag_ = true;
+    }
+    if (completions & TableTagAutomaton::rowEnd) {
+        parser_.endTableRow();
+        inRow_ = false;
+    }
+    if (completions & TableTagAutomaton::rowStart) inRow_ = true;
+    if (completions & TableTagAutomaton::cellEnd) endCell();
+    if (completions & TableTagAutomaton::cellStart) inCell_ = true;
 }
 
-inline void ScanPass::stepAttributeValue(unsigned char b) {
+void ScanPass::stepAttributeValue(unsigned char b) {
     if (!(idValue_ || classValue_)) return;
     if (b == quoteByte_ || b == '>') {
         completeAttributeValue();
@@ -143,47 +174,13 @@ void ScanPass::completeAttributeValue() {
     classValue_ = false;
 }
 
-inline void ScanPass::stepComment(unsigned char b, bool bOpensComment) {
-    if (comment_) {
-        if (b == '-') {
-            if (dashCount_ < 2) ++dashCount_;
-        } else if (b == '>' && dashCount_ == 2) {
-            comment_ = false;
-            dashCount_ = 0;
-        } else {
-            dashCount_ = 0;
-        }
-    }
-    if (bOpensComment) comment_ = true;
+// Inside a table start tag, outside scripts and comments.
+void ScanPass::feedAttributeRecognisers(unsigned char b) {
+    startAttributeValue(idRecogniser_.feed(b), b, true);
+    startAttributeValue(classRecogniser_.feed(b), b, false);
 }
 
-// The table, row and cell recognisers in their fixed order (closers before openers), then,
-// inside a table start tag, the id and class recognisers.
-inline void ScanPass::stepTableStructure(unsigned char b) {
-    if (const std::uint8_t done = tableTags_.feed(b)) {
-        if (done & TableTagAutomaton::tableEnd) {
-            parser_.endTable();
-            inTable_ = false;
-        }
-        if (done & TableTagAutomaton::tableStart) {
-            inTable_ = true;
-            tableStartTag_ = true;
-        }
-        if (done & TableTagAutomaton::rowEnd) {
-            parser_.endTableRow();
-            inRow_ = false;
-        }
-        if (done & TableTagAutomaton::rowStart) inRow_ = true;
-        if (done & TableTagAutomaton::cellEnd) endCell();
-        if (done & TableTagAutomaton::cellStart) inCell_ = true;
-    }
-    if (tableStartTag_) {
-        startAttributeValue(idRecogniser_.feed(b), b, true);
-        startAttributeValue(classRecogniser_.feed(b), b, false);
-    }
-}
-
-inline void ScanPass::startAttributeValue(AttributeEvent event, unsigned char b, bool isId) {
+void ScanPass::startAttributeValue(AttributeEvent event, unsigned char b, bool isId) {
     if (event == AttributeEvent::none) return;
     (isId ? idValue_ : classValue_) = true;
     if (event == AttributeEvent::quotedValue) {
@@ -229,18 +226,15 @@ inline void ScanPass::appendTagEndSpace() {
     cellText_.push_back(' ');
 }
 
-// The recognisers that would see the next bytes are idle, and no id or class recogniser
-// runs. An idle tag or script recogniser stays idle on every byte but "<".
-inline bool ScanPass::canSkipRun() const {
-    if (tableStartTag_ || !scriptCloser_.idle()) return false;
-    if (tag_ && !scriptOpener_.idle()) return false;
-    return parser_.isScriptOrComment || tableTags_.idle();  // inside, the table tags do not move
-}
-
-// The index of the next "<" or ">" (or "-" inside a comment) at or after `from`, or the end.
-size_t ScanPass::findRunEnd(size_t from) const {
+// The index of the next "<" or ">" (or "-" when `stopsAtDash`) at or after `from`, or the end.
+size_t ScanPass::findRunEnd(size_t from, bool stopsAtDash) const {
+    const bool dashes = stopsAtDash;
+    const auto isStop = [dashes](unsigned char b) {
+        return b == '<' || b == '>' || (dashes && b == '-');
+    };
+    // Runs often end at once (a tag right after a tag): look at that byte before the search.
+    if (from < length_ && isStop(data_[from])) return from;
     size_t i = from;
-    const bool dashes = comment_;
 #if defined(__SSE2__)
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i gt = _mm_set1_epi8('>');
@@ -255,18 +249,13 @@ size_t ScanPass::findRunEnd(size_t from) const {
     }
 #endif
     for (; i < length_; ++i) {
-        const unsigned char b = data_[i];
-        if (b == '<' || b == '>' || (dashes && b == '-')) return i;
+        if (isStop(data_[i])) return i;
     }
     return length_;
 }
 
-// Bytes of a run: none is "<" or ">", and inside a comment none is "-". Each would leave
-// every recogniser as it is; the only effects are collecting text and clearing the dash count.
-void ScanPass::consumeRun(size_t from, size_t to) {
-    if (from == to) return;
-    if (comment_) dashCount_ = 0;
-    if (tag_ || !collectingText()) return;
+// The bytes of a run are text to collect, none of them "<" or ">".
+void ScanPass::collectRun(size_t from, size_t to) {
     if (consolidateWhitespace_) {
         for (size_t i = from; i < to; ++i) appendText(data_[i]);
         return;
@@ -282,10 +271,10 @@ void ScanPass::consumeRun(size_t from, size_t to) {
 
 // A cell, row or table still open here is dropped, unstored.
 void ScanPass::finish() {
-    if (script_) {
+    if (core_.script) {
         logLine("A script tag appears to be left unclosed. This may mask part or all of the page.");
     }
-    if (comment_) {
+    if (core_.comment) {
         logLine(
             "An html comment tag appears to be left unclosed. This may mask part or all of the "
             "page.");

@@ -6,7 +6,8 @@
 
 #include "HTMLTableParser.h"
 #include "Recognisers.h"
-#include "TableTagAutomaton.h"
+#include "ScanAutomaton.h"
+#include "ScanCore.h"
 
 namespace gridmint {
 
@@ -16,25 +17,26 @@ class ScanPass {
     void run();
 
   private:
+    void runByteAtATime();
+    void runAutomaton();
     void processByte(unsigned char b, size_t next);
-    bool opensComment(unsigned char b, size_t next) const;
-    bool stepTagOrText(unsigned char b, bool opensComment);
+    bool opensComment(size_t next) const;
+    void perform(std::uint8_t actions, unsigned char b);
+    void performCompletions(std::uint8_t completions);
     void stepAttributeValue(unsigned char b);
     void completeAttributeValue();
-    void stepComment(unsigned char b, bool opensComment);
-    void stepTableStructure(unsigned char b);
+    void feedAttributeRecognisers(unsigned char b);
     void startAttributeValue(AttributeEvent event, unsigned char b, bool isId);
-    bool collectingText() const;
+    bool inTablePart() const { return inTable_ || inRow_ || inCell_; }
     void appendText(unsigned char b);
     void appendTagEndSpace();
+    void collectRun(size_t from, size_t to);
     bool cellBufferFull() const;
     bool lastBufferedByteIsWhiteSpace() const;
     void endCell();
     void finish();
 
-    bool canSkipRun() const;
-    size_t findRunEnd(size_t from) const;
-    void consumeRun(size_t from, size_t to);
+    size_t findRunEnd(size_t from, bool stopsAtDash) const;
 
     HTMLTableParser& parser_;
     const unsigned char* data_;
@@ -43,13 +45,10 @@ class ScanPass {
     bool consolidateWhitespace_;
     bool skipRuns_;
 
+    ScanCore core_;               // tags, comments, scripts and the table tag recognisers
     std::string cellText_;        // bytes of the cell being collected
     std::string attributeValue_;  // bytes of the id or class value; at most 998
     unsigned char quoteByte_ = ' ';
-    bool tag_ = false;
-    bool script_ = false;
-    bool comment_ = false;
-    int dashCount_ = 0;
     bool inTable_ = false;
     bool inRow_ = false;
     bool inCell_ = false;
@@ -57,9 +56,6 @@ class ScanPass {
     bool idValue_ = false;
     bool classValue_ = false;
 
-    ScriptRecogniser<TagKind::opener> scriptOpener_;
-    ScriptRecogniser<TagKind::closer> scriptCloser_;
-    TableTagAutomaton tableTags_;  // table, row and cell start and end tags
     AttributeRecogniser<"id"> idRecogniser_;
     AttributeRecogniser<"class"> classRecogniser_;
 };

@@ -31,6 +31,7 @@ class TableTagAutomaton {
 
     // Every recogniser is idle: only "<" can move the automaton.
     bool idle() const { return state_ == 0; }
+    std::uint8_t state() const { return state_; }
 
     struct Transition {
         std::uint8_t next;

@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "ScanAutomaton.h"
 #include "TableTagAutomaton.h"
 #include "TestSupport.h"
 
@@ -154,6 +155,32 @@ TEST(TableTagAutomaton, staysSmall) {
     // Every reachable combination of the six recognisers fits in the automaton.
     EXPECT_GT(TableTagAutomaton::stateCount(), 6);
     EXPECT_LE(TableTagAutomaton::stateCount(), TableTagAutomaton::maxStates);
+}
+
+// The compiled automaton must step exactly as the core does on every byte from every state
+// (which also proves that bytes sharing a column behave alike), and a run must leave the state
+// where stepping its bytes one by one would.
+TEST(ScanAutomaton, agreesWithTheCoreStepEverywhere) {
+    const ScanAutomaton& automaton = ScanAutomaton::instance();
+    for (ScanAutomaton::State state = 0; state < automaton.stateCount(); ++state) {
+        for (int symbol = 0; symbol <= 256; ++symbol) {
+            const bool opensComment = symbol == 256;
+            const auto b = static_cast<unsigned char>(opensComment ? '<' : symbol);
+            ScanCore core = automaton.core(state);
+            const std::uint8_t actions = stepScanCore(core, b, opensComment);
+            const auto transition = automaton.step(
+                state, opensComment ? automaton.commentOpenerColumn() : automaton.columnOf(b));
+            ASSERT_EQ(automaton.core(transition.next).key(), core.key()) << state << " " << symbol;
+            ASSERT_EQ(transition.actions, actions) << state << " " << symbol;
+        }
+        const ScanAutomaton::Run& run = automaton.run(state);
+        if (!run.skippable) continue;
+        ScanCore core = automaton.core(state);
+        for (const unsigned char b : {'a', 'T', ' ', '\n', '/', '!', '\xC3', '\0'}) {
+            ASSERT_EQ(stepScanCore(core, b, false), run.actions) << state;
+            ASSERT_EQ(core.key(), automaton.core(run.target).key()) << state;
+        }
+    }
 }
 
 }  // namespace
