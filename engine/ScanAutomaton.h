@@ -82,6 +82,9 @@ class ScanAutomaton {
         return transitions_[static_cast<size_t>(state) * columnCount() + column];
     }
     const Run& run(State state) const { return runs_[state]; }
+    // The same, as arrays for the scan's inner loop: state * columnCount() + column, and state.
+    const Transition* transitionTable() const { return transitions_.data(); }
+    const Run* runTable() const { return runs_.data(); }
 
     const ScanCore& core(State state) const { return cores_[state]; }
     std::optional<State> find(const ScanCore& core) const;

@@ -66,27 +66,45 @@ void ScanPass::runByteAtATime() {
     }
 }
 
-// The automaton's state stands for core_ while it runs; core_ is brought up to date whenever
-// a table start tag sends the pass to byte-at-a-time stepping, and at the end.
+// The index of the next "<" or ">" (or "-" when `stopsAtDash`) at or after `from`, or the end.
+[[gnu::always_inline]] inline size_t ScanPass::findRunEnd(size_t from, bool stopsAtDash) const {
+    const bool dashes = stopsAtDash;
+    const auto isStop = [dashes](unsigned char b) {
+        return b == '<' || b == '>' || (dashes && b == '-');
+    };
+    // Runs often end at once (a tag right after a tag): look at that byte before the search.
+    if (from < length_ && isStop(data_[from])) return from;
+    size_t i = from;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i dash = _mm_set1_epi8(dashes ? '-' : '<');
+    for (; i + 16 <= length_; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + i));
+        const __m128i hits =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt)),
+                         _mm_cmpeq_epi8(chunk, dash));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < length_; ++i) {
+        if (isStop(data_[i])) return i;
+    }
+    return length_;
+}
+
+// The automaton's state stands for core_ while it runs; core_ is brought up to date when a
+// table start tag sends the pass to stepping the core byte by byte, and at the end.
 void ScanPass::runAutomaton() {
     const ScanAutomaton& automaton = ScanAutomaton::instance();
+    const ScanAutomaton::Transition* const transitions = automaton.transitionTable();
+    const ScanAutomaton::Run* const runs = automaton.runTable();
+    constexpr size_t columns = ScanAutomaton::columnCount();
     ScanAutomaton::State state = ScanAutomaton::initial;
     size_t position = 0;
     while (position < length_) {
-        if (tableStartTag_) {
-            processByte(data_[position], position + 1);
-            ++position;
-            if (!tableStartTag_) {
-                // Every core the step can reach is a state of the automaton.
-                if (const auto found = automaton.find(core_)) {
-                    state = *found;
-                } else {
-                    std::abort();
-                }
-            }
-            continue;
-        }
-        const ScanAutomaton::Run& run = automaton.run(state);
+        const ScanAutomaton::Run& run = runs[state];
         if (run.skippable) {
             const size_t runEnd = findRunEnd(position, run.stopsAtDash);
             if (runEnd != position) {
@@ -97,18 +115,37 @@ void ScanPass::runAutomaton() {
             }
         }
         const unsigned char b = data_[position++];
-        std::uint8_t column = automaton.columnOf(b);
-        if (b == '<' && opensComment(position)) column = automaton.commentOpenerColumn();
-        const ScanAutomaton::Transition transition = automaton.step(state, column);
+        std::uint8_t column = ScanAutomaton::columnOf(b);
+        if (b == '<' && opensComment(position)) column = ScanAutomaton::commentOpenerColumn();
+        const ScanAutomaton::Transition transition = transitions[state * columns + column];
         state = transition.next;
         if (transition.actions == 0) continue;
         perform(transition.actions, b);
         if (tableStartTag_) {
             core_ = automaton.core(state);
             feedAttributeRecognisers(b);
+            position = stepThroughTableStartTag(position);
+            if (tableStartTag_) return;  // the page ends inside the tag
+            state = stateOfCore(automaton);
         }
     }
-    if (!tableStartTag_) core_ = automaton.core(state);
+    core_ = automaton.core(state);
+}
+
+// Steps the core byte by byte from `position` to the end of the table start tag (or of the
+// page); returns the position after it.
+size_t ScanPass::stepThroughTableStartTag(size_t position) {
+    while (tableStartTag_ && position < length_) {
+        processByte(data_[position], position + 1);
+        ++position;
+    }
+    return position;
+}
+
+ScanAutomaton::State ScanPass::stateOfCore(const ScanAutomaton& automaton) const {
+    // Every core the step can reach is a state of the automaton.
+    if (const auto found = automaton.find(core_)) return *found;
+    std::abort();
 }
 
 // `next` is the index of the byte after b.
@@ -224,34 +261,6 @@ inline void ScanPass::appendTagEndSpace() {
     if (cellBufferFull()) return;
     if (consolidateWhitespace_ && cellText_.size() >= 2 && lastBufferedByteIsWhiteSpace()) return;
     cellText_.push_back(' ');
-}
-
-// The index of the next "<" or ">" (or "-" when `stopsAtDash`) at or after `from`, or the end.
-size_t ScanPass::findRunEnd(size_t from, bool stopsAtDash) const {
-    const bool dashes = stopsAtDash;
-    const auto isStop = [dashes](unsigned char b) {
-        return b == '<' || b == '>' || (dashes && b == '-');
-    };
-    // Runs often end at once (a tag right after a tag): look at that byte before the search.
-    if (from < length_ && isStop(data_[from])) return from;
-    size_t i = from;
-#if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
-    const __m128i dash = _mm_set1_epi8(dashes ? '-' : '<');
-    for (; i + 16 <= length_; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + i));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt)),
-                         _mm_cmpeq_epi8(chunk, dash));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-    }
-#endif
-    for (; i < length_; ++i) {
-        if (isStop(data_[i])) return i;
-    }
-    return length_;
 }
 
 // The bytes of a run are text to collect, none of them "<" or ">".

@@ -19,6 +19,8 @@ class ScanPass {
   private:
     void runByteAtATime();
     void runAutomaton();
+    size_t stepThroughTableStartTag(size_t position);
+    ScanAutomaton::State stateOfCore(const ScanAutomaton& automaton) const;
     void processByte(unsigned char b, size_t next);
     bool opensComment(size_t next) const;
     void perform(std::uint8_t actions, unsigned char b);
