@@ -1,5 +1,6 @@
-// Decoding the collected bytes of typical cells into their final text: UTF-8 pages, and
-// windows-1252 pages, which go through a converter instead of the UTF-8 path.
+// Decoding the collected bytes of typical cells into their final text: UTF-8 pages, the cells
+// among them that hold a reference, a long run of page text as one piece, and windows-1252
+// pages, which go through a converter instead of the UTF-8 path.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -61,12 +62,35 @@ void decodeUtf8Cells(benchmark::State& state) {
     decodeCells(state, cells, encoding::utf8);
 }
 
+void decodeUtf8CellsWithReferences(benchmark::State& state) {
+    static const auto cells = [] {
+        std::vector<std::string> withReference;
+        for (std::string& cell : sampleCellBytes(4 * sampleCount, 2)) {
+            if (cell.find('&') != std::string::npos) withReference.push_back(std::move(cell));
+        }
+        return withReference;
+    }();
+    decodeCells(state, cells, encoding::utf8);
+}
+
+// Long runs of ASCII between the tags and references of a text page, cut at a space so that
+// no character is cut in two.
+void decodeUtf8LongText(benchmark::State& state) {
+    static const std::vector<std::string> cells = [] {
+        const std::string& page = pageOf(PageKind::text);
+        return std::vector<std::string>{page.substr(0, page.rfind(' ', 64 * 1024))};
+    }();
+    decodeCells(state, cells, encoding::utf8);
+}
+
 void decodeWindows1252Cells(benchmark::State& state) {
     static const auto cells = windows1252Samples();
     decodeCells(state, cells, encoding::windows1252);
 }
 
 BENCHMARK(decodeUtf8Cells);
+BENCHMARK(decodeUtf8CellsWithReferences);
+BENCHMARK(decodeUtf8LongText);
 BENCHMARK(decodeWindows1252Cells);
 
 }  // namespace
