@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace gridmint {
@@ -19,8 +20,23 @@ struct ByteBuffer::MappedStorage : Storage {
     ~MappedStorage() override { munmap(address, length); }
     MappedStorage(const MappedStorage&) = delete;
     MappedStorage& operator=(const MappedStorage&) = delete;
+
+    void releaseMemoryBefore(size_t offset) override {
+#if defined(MADV_DONTNEED)
+        static const size_t pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t end = std::min(offset, length) / pageSize * pageSize;
+        if (end <= released) return;
+        // The mapping is read-only, so dropping its pages loses nothing.
+        madvise(static_cast<char*>(address) + released, end - released, MADV_DONTNEED);
+        released = end;
+#else
+        (void)offset;
+#endif
+    }
+
     void* address;
     size_t length;
+    size_t released = 0;  // pages before this offset have been given back
 };
 
 ByteBuffer::ByteBuffer(std::string bytes) {

@@ -30,9 +30,17 @@ class ByteBuffer {
     bool empty() const { return view_.empty(); }
     std::string_view view() const { return view_; }
 
+    // Says that the bytes before `offset` will not be read again soon. A mapped file gives
+    // their memory back to the system (reading them again brings them back from the file), so
+    // a forward scan of a large file holds only a window of it; a heap copy keeps its bytes.
+    void releaseMemoryBefore(size_t offset) const {
+        if (storage_) storage_->releaseMemoryBefore(offset);
+    }
+
   private:
     struct Storage {
         virtual ~Storage() = default;
+        virtual void releaseMemoryBefore(size_t) {}
     };
     struct HeapStorage;
     struct MappedStorage;

@@ -29,6 +29,8 @@ namespace gridmint {
 namespace {
 
 constexpr size_t attributeValueLimit = 998;
+// A mapped page is given back in steps of this many bytes behind the scan.
+constexpr size_t memoryWindow = size_t{4} << 20;
 
 }  // namespace
 
@@ -57,6 +59,7 @@ void ScanPass::run() {
     }
     parser_.isScriptOrComment = core_.isScriptOrComment;
     parser_.counter = length_;
+    parser_.data.releaseMemoryBefore(length_);
     finish();
 }
 
@@ -103,6 +106,7 @@ void ScanPass::runAutomaton() {
     constexpr size_t columns = ScanAutomaton::columnCount();
     ScanAutomaton::State state = ScanAutomaton::initial;
     size_t position = 0;
+    size_t windowEnd = memoryWindow;
     while (position < length_) {
         const ScanAutomaton::Run& run = runs[state];
         if (run.skippable) {
@@ -112,6 +116,12 @@ void ScanPass::runAutomaton() {
                 state = run.target;
                 position = runEnd;
                 if (position == length_) break;
+                if (position >= windowEnd) {
+                    // Bytes behind the scan are never read again: what is still needed of
+                    // them has been copied.
+                    parser_.data.releaseMemoryBefore(position);
+                    windowEnd = position + memoryWindow;
+                }
             }
         }
         const unsigned char b = data_[position++];
