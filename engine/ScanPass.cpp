@@ -97,6 +97,31 @@ void ScanPass::runByteAtATime() {
     return length_;
 }
 
+// The bytes of a run are text to collect, none of them "<" or ">".
+[[gnu::always_inline]] inline void ScanPass::collectRun(size_t from, size_t to) {
+    const size_t count = to - from;
+    if (!consolidateWhitespace_ && count <= cellBufferLimit_ - cellText_.size()) {
+        cellText_.append(reinterpret_cast<const char*>(data_ + from), count, length_ - from);
+        return;
+    }
+    collectRunSlowly(from, to);
+}
+
+// Runs that merge white space or would fill the buffer.
+void ScanPass::collectRunSlowly(size_t from, size_t to) {
+    if (consolidateWhitespace_) {
+        for (size_t i = from; i < to; ++i) appendText(data_[i]);
+        return;
+    }
+    const size_t room = cellBufferLimit_ - cellText_.size();
+    const size_t count = to - from;
+    cellText_.append(reinterpret_cast<const char*>(data_ + from), count < room ? count : room,
+                     length_ - from);
+    for (size_t dropped = count > room ? count - room : 0; dropped > 0; --dropped) {
+        logLine("tc buffer overflow");
+    }
+}
+
 // The automaton's state stands for core_ while it runs; core_ is brought up to date when a
 // table start tag sends the pass to stepping the core byte by byte, and at the end.
 void ScanPass::runAutomaton() {
@@ -271,21 +296,6 @@ inline void ScanPass::appendTagEndSpace() {
     if (cellBufferFull()) return;
     if (consolidateWhitespace_ && cellText_.size() >= 2 && lastBufferedByteIsWhiteSpace()) return;
     cellText_.push_back(' ');
-}
-
-// The bytes of a run are text to collect, none of them "<" or ">".
-void ScanPass::collectRun(size_t from, size_t to) {
-    if (consolidateWhitespace_) {
-        for (size_t i = from; i < to; ++i) appendText(data_[i]);
-        return;
-    }
-    const size_t room =
-        cellBufferLimit_ > cellText_.size() ? cellBufferLimit_ - cellText_.size() : 0;
-    const size_t count = to - from;
-    cellText_.append(reinterpret_cast<const char*>(data_ + from), count < room ? count : room);
-    for (size_t dropped = count > room ? count - room : 0; dropped > 0; --dropped) {
-        logLine("tc buffer overflow");
-    }
 }
 
 // A cell, row or table still open here is dropped, unstored.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "CellTextBuffer.h"
 #include "HTMLTableParser.h"
 #include "Recognisers.h"
 #include "ScanAutomaton.h"
@@ -33,6 +34,7 @@ class ScanPass {
     void appendText(unsigned char b);
     void appendTagEndSpace();
     void collectRun(size_t from, size_t to);
+    void collectRunSlowly(size_t from, size_t to);
     bool cellBufferFull() const;
     bool lastBufferedByteIsWhiteSpace() const;
     void endCell();
@@ -43,12 +45,12 @@ class ScanPass {
     HTMLTableParser& parser_;
     const unsigned char* data_;
     size_t length_;
-    size_t cellBufferLimit_;  // the cell text buffer holds at most length - 2 bytes
+    size_t cellBufferLimit_;  // the cell text buffer holds at most length - 2 bytes, never more
     bool consolidateWhitespace_;
     bool skipRuns_;
 
     ScanCore core_;               // tags, comments, scripts and the table tag recognisers
-    std::string cellText_;        // bytes of the cell being collected
+    CellTextBuffer cellText_;     // bytes of the cell being collected
     std::string attributeValue_;  // bytes of the id or class value; at most 998
     unsigned char quoteByte_ = ' ';
     bool inTable_ = false;
