@@ -1,9 +1,8 @@
 // Building blocks for the writers that turn tables into UTF-8 in bulk: a bounded buffer
 // written through a raw pointer and emptied into a sink chunk by chunk, a walk over the code
 // units that tests sixteen at a time and copies plain ASCII runs in bulk, and the UTF-8 form
-// of one code point. Each writer asks
-// for the most room the next piece of a cell can take, so the inner loops never test
-// capacity, and the output never needs more memory than one chunk.
+// of one code point. Each writer asks for the most room the next piece of a cell can take, so
+// the inner loops never test capacity, and the output never needs more memory than one chunk.
 #pragma once
 
 #include <algorithm>
