@@ -239,12 +239,15 @@ void AppDelegate::convert() {
         beep();
         return;
     }
-    convertStage2WithParser(HTMLTableParser::initWithHTMLString(text.toStdU16String(), defaults));
+    // The parser reads the view's text in place: a copy of a big page costs as much as a scan.
+    const std::u16string_view html(reinterpret_cast<const char16_t*>(text.utf16()),
+                                   static_cast<size_t>(text.size()));
+    convertStage2WithParser(HTMLTableParser::initWithHTMLString(html, defaults));
 }
 
 void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser) {
     if (parser) {
-        result = parser->getResultDictionary();
+        result = parser->takeResultDictionary();  // the parser is dropped below
         tableNames = result->keys();
     } else {
         result.reset();

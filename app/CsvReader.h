@@ -24,6 +24,8 @@ class CsvRecords {
         return fields_[recordStarts_[record] + column];
     }
 
+    // Room for this many records and fields, so that the lists need not grow as they fill.
+    void reserve(size_t records, size_t fields);
     void startRecord() { recordStarts_.push_back(fields_.size()); }
     void addField(std::string text);
     void endRecord();

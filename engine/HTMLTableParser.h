@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "ByteBuffer.h"
 #include "CellTextDecoder.h"
@@ -40,6 +41,9 @@ class HTMLTableParser {
 
     // The tables found, in the page's order of table ends.
     const ResultDictionary& getResultDictionary() const { return resultDictionary; }
+    // The same tables handed over, leaving the parser without them: for a caller that keeps
+    // the tables and drops the parser, so a big table is not copied cell by cell.
+    ResultDictionary takeResultDictionary() { return std::move(resultDictionary); }
     // The page's bytes read as UTF-8, or the empty text when they are not valid UTF-8.
     Text getDataString() const;
 
