@@ -44,13 +44,14 @@ fuzz:
 	scripts/install-deps fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run-fuzzers
 
-# A Release build with the benchmark, then the timing of the tool against other parsers;
-# BENCH_FLAGS=--quick tries it out on small pages. The Python parsers are optional extras.
+# A Release build with the benchmark, then the timing of the tool against other parsers and of
+# the application's preview of a big table (offscreen); BENCH_FLAGS=--quick tries it out on
+# small pages. The Python parsers are optional extras.
 bench:
 	scripts/install-deps bench
 	scripts/install-deps bench-python || echo "bench: Python lxml and pandas not installed; skipped"
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGRIDMINT_BUILD_BENCH=ON \
-	  -DGRIDMINT_BUILD_APP=OFF
+	  -DGRIDMINT_BUILD_APP=ON
 	cmake --build build-bench -j $(JOBS) --target bench_programs
 	bench/run-bench --build build-bench $(BENCH_FLAGS)
 
