@@ -10,6 +10,7 @@
 #include "ByteBuffer.h"
 #include "CurlFetcher.h"
 #include "FetchSettings.h"
+#include "HugePageHeap.h"
 #include "UrlRoute.h"
 #include "Utf.h"
 
@@ -85,6 +86,7 @@ LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding e
         loaded.error = loaded.description + " is empty: there is no page to read";
         return loaded;
     }
+    prepareHeapForPage(bytes.size());
     loaded.parser = HTMLTableParser::initWithData(std::move(bytes), encoding, defaults);
     if (!loaded.parser) loaded.error = "cannot scan " + loaded.description;
     return loaded;

@@ -134,6 +134,27 @@ TEST_F(ExtractTool, jsonEscapesEveryKindOfCharacter) {
               "\"\\uD800\",\"\xC3\xA9 \xF0\x9F\x98\x80 \xE6\x9D\xB1\"]]}\n");
 }
 
+// A page big enough for the tool to prepare the heap for its tables, from a file and from
+// standard input: every row arrives, in order.
+TEST_F(ExtractTool, largePageComesThroughWhole) {
+    std::string html = "<table id=big>";
+    std::string csv;
+    for (int row = 0; html.size() < (size_t{9} << 20); ++row) {
+        const std::string number = std::to_string(row);
+        html += "<tr><td>" + number + "</td><td>caf\xC3\xA9 &amp; " + number + "</td></tr>\n";
+        csv += (row ? "\n\"" : "\"") + number + "\",\"caf\xC3\xA9 & " + number + "\"";
+    }
+    html += "</table>";
+    const std::string source = page(html, "large.html");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--index", "1", source},
+          std::vector<std::string>{"--index", "1"}}) {
+        const ToolResult result = run(arguments, arguments.size() == 2 ? html : "");
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_TRUE(result.out == csv) << result.out.size() << " bytes, expected " << csv.size();
+    }
+}
+
 TEST_F(ExtractTool, readsStandardInput) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--table", "a"},
