@@ -222,13 +222,24 @@ Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreS
     if (written_.size() < length) written_.resize(length);
     if (useEncoding_ == encoding::utf8) {
         FlatTextWriter out(written_.data(), returnsAreSeparators);
-        if (writeUtf8Run(bytes, out)) return Text(written_.data(), out.finish());
+        if (writeUtf8Run(bytes, out)) return result(out.finish());
     }
     decodeBytes(bytes, decoded_);
     if (written_.size() < decoded_.size()) written_.resize(decoded_.size());
     FlatTextWriter out(written_.data(), returnsAreSeparators);
     writeText(decoded_, out);
-    return Text(written_.data(), out.finish());
+    if (decoded_.size() >= hugeCell) Text().swap(decoded_);
+    return result(out.finish());
+}
+
+// The first `size` units of the working buffer. A huge cell takes the buffer itself, so the
+// kept text is not a second copy of it alongside the first.
+Text CellTextDecoder::result(size_t size) {
+    if (size < hugeCell) return Text(written_.data(), size);
+    Text taken;
+    taken.swap(written_);
+    taken.resize(size);
+    return taken;
 }
 
 void CellTextDecoder::releaseBuffers() {

@@ -22,6 +22,8 @@ class CellTextDecoder {
     void releaseBuffers();
 
   private:
+    static constexpr size_t hugeCell = size_t{1} << 20;  // code units
+    Text result(size_t size);
     void decodeBytes(std::string_view bytes, Text& out);
 
     TextEncoding useEncoding_;
