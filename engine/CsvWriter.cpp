@@ -16,10 +16,6 @@ constexpr char16_t quote = u'"';
 // A doubled quote takes 2 bytes and a surrogate pair 4, so 3 bytes per code unit are always
 // enough.
 constexpr size_t maxBytesPerUnit = 3;
-// A cell is written in pieces of at most this many code units, so that one piece always fits
-// in the output buffer with the separator and the quotes, and with the one byte more that a
-// surrogate pair across the end of a piece takes (4 bytes where its first unit counts 3).
-constexpr size_t pieceUnits = (ChunkedOutput::maxRoom - utf8::blockSlack) / maxBytesPerUnit - 2;
 
 // NUL is left to the general path, which copies it unchanged as well.
 constexpr utf8::PlainAscii csvPlain{u'\x01', quote, quote};
@@ -70,21 +66,7 @@ const char16_t* writeCsvPiece(char*& p, const char16_t* s, const char16_t* piece
 
 // Writes `separator` (unless it is NUL), then the field of `cell`, quotes included.
 void writeCsvField(ChunkedOutput& out, char separator, const Text& cell) {
-    const char16_t* s = cell.data();
-    const char16_t* const end = s + cell.size();
-    size_t units = std::min(cell.size(), pieceUnits);
-    char* p = out.reserve(units * maxBytesPerUnit + 4 + utf8::blockSlack);
-    if (separator != '\0') *p++ = separator;
-    *p++ = '"';
-    for (;;) {
-        s = writeCsvPiece(p, s, s + units, end);
-        if (s >= end) break;
-        out.commit(p);
-        units = std::min(static_cast<size_t>(end - s), pieceUnits);
-        p = out.reserve(units * maxBytesPerUnit + 2 + utf8::blockSlack);
-    }
-    *p++ = '"';
-    out.commit(p);
+    writeQuotedInPieces<maxBytesPerUnit>(out, separator, cell, writeCsvPiece);
 }
 
 // The room a record takes at most, its line feed and separators included.
@@ -97,7 +79,8 @@ size_t recordRoom(const Row& row) {
 // Most records fit in one piece of the output: their fields are then written back to back
 // with one reserve, and only longer records go field by field.
 void writeRecord(ChunkedOutput& out, const Row& row, bool first) {
-    if (recordRoom(row) > ChunkedOutput::maxRoom) {
+    const size_t room = recordRoom(row);
+    if (room > ChunkedOutput::maxRoom) {
         if (!first) {
             char* p = out.reserve(1);
             *p++ = '\n';
@@ -106,7 +89,7 @@ void writeRecord(ChunkedOutput& out, const Row& row, bool first) {
         for (size_t c = 0; c < row.size(); ++c) writeCsvField(out, c > 0 ? ',' : '\0', row[c]);
         return;
     }
-    char* p = out.reserve(recordRoom(row));
+    char* p = out.reserve(room);
     if (!first) *p++ = '\n';
     for (size_t c = 0; c < row.size(); ++c) {
         if (c > 0) *p++ = ',';
@@ -144,10 +127,7 @@ bool writeCsvUtf8FromArrays(const Table& table, const OutputSink& sink) {
 std::string csvUtf8FromArrays(const Table& table) {
     std::string csv;
     csv.reserve(plainSize(table));
-    writeCsvUtf8FromArrays(table, [&csv](std::string_view chunk) {
-        csv.append(chunk);
-        return true;
-    });
+    writeCsvUtf8FromArrays(table, appendingTo(csv));
     return csv;
 }
 

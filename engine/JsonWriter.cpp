@@ -14,10 +14,6 @@ namespace {
 
 // The most bytes one code unit can take: a six-byte \uXXXX escape.
 constexpr size_t maxBytesPerUnit = 6;
-// A cell is written in pieces of at most this many code units, so that one piece always fits
-// in the output buffer; the separator, quotes and a surrogate pair across the end of a piece
-// take the few bytes kept spare.
-constexpr size_t pieceUnits = (ChunkedOutput::maxRoom - utf8::blockSlack) / maxBytesPerUnit - 2;
 
 constexpr utf8::PlainAscii jsonPlain{u' ', u'"', u'\\'};
 
@@ -71,21 +67,7 @@ const char16_t* writeEscaped(char*& p, const char16_t* s, const char16_t* pieceE
 
 // Writes `separator` (unless it is NUL), then `text` as a JSON string, quotes included.
 void writeJsonString(ChunkedOutput& out, char separator, std::u16string_view text) {
-    const char16_t* s = text.data();
-    const char16_t* const end = s + text.size();
-    size_t units = std::min(text.size(), pieceUnits);
-    char* p = out.reserve(units * maxBytesPerUnit + 3 + utf8::blockSlack);
-    if (separator != '\0') *p++ = separator;
-    *p++ = '"';
-    for (;;) {
-        s = writeEscaped(p, s, s + units, end);
-        if (s >= end) break;
-        out.commit(p);
-        units = std::min(static_cast<size_t>(end - s), pieceUnits);
-        p = out.reserve(units * maxBytesPerUnit + 1 + utf8::blockSlack);
-    }
-    *p++ = '"';
-    out.commit(p);
+    writeQuotedInPieces<maxBytesPerUnit>(out, separator, text, writeEscaped);
 }
 
 void writeByte(ChunkedOutput& out, char byte) {
@@ -104,14 +86,15 @@ size_t rowRoom(const Row& row) {
 // Most rows fit in one piece of the output: their cells are then written back to back with
 // one reserve, and only longer rows go cell by cell.
 void writeRow(ChunkedOutput& out, const Row& row, bool first) {
-    if (rowRoom(row) > ChunkedOutput::maxRoom) {
+    const size_t room = rowRoom(row);
+    if (room > ChunkedOutput::maxRoom) {
         if (!first) writeByte(out, ',');
         writeByte(out, '[');
         for (size_t c = 0; c < row.size(); ++c) writeJsonString(out, c > 0 ? ',' : '\0', row[c]);
         writeByte(out, ']');
         return;
     }
-    char* p = out.reserve(rowRoom(row));
+    char* p = out.reserve(room);
     if (!first) *p++ = ',';
     *p++ = '[';
     for (size_t c = 0; c < row.size(); ++c) {
@@ -167,10 +150,7 @@ bool writeJsonFromResult(const ResultDictionary& result, const OutputSink& sink)
 std::string jsonFromResult(const ResultDictionary& result) {
     std::string json;
     json.reserve(plainSize(result));
-    writeJsonFromResult(result, [&json](std::string_view chunk) {
-        json.append(chunk);
-        return true;
-    });
+    writeJsonFromResult(result, appendingTo(json));
     return json;
 }
 

@@ -6,10 +6,19 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace gridmint {
 
 using OutputSink = std::function<bool(std::string_view chunk)>;
+
+// A sink that appends every chunk to `text`, for callers that want the output whole.
+inline OutputSink appendingTo(std::string& text) {
+    return [&text](std::string_view chunk) {
+        text.append(chunk);
+        return true;
+    };
+}
 
 }  // namespace gridmint
