@@ -232,10 +232,9 @@ Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreS
     return result(out.finish());
 }
 
-// The first `size` units of the working buffer. A huge cell takes the buffer itself, so the
-// kept text is not a second copy of it alongside the first.
-Text CellTextDecoder::result(size_t size) {
-    if (size < hugeCell) return Text(written_.data(), size);
+// The first `size` units of the working buffer, for a huge cell: it takes the buffer itself,
+// so the kept text is not a second copy of it alongside the first.
+Text CellTextDecoder::takeWritten(size_t size) {
     Text taken;
     taken.swap(written_);
     taken.resize(size);

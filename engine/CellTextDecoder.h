@@ -23,7 +23,11 @@ class CellTextDecoder {
 
   private:
     static constexpr size_t hugeCell = size_t{1} << 20;  // code units
-    Text result(size_t size);
+    // The first `size` units of the working buffer as the cell's text.
+    Text result(size_t size) {
+        return size < hugeCell ? Text(written_.data(), size) : takeWritten(size);
+    }
+    Text takeWritten(size_t size);
     void decodeBytes(std::string_view bytes, Text& out);
 
     TextEncoding useEncoding_;

@@ -76,8 +76,8 @@ void ScanPass::runByteAtATime() {
         return b == '<' || b == '>' || (dashes && b == '-');
     };
     // Runs often end at once (a tag right after a tag): look at that byte before the search.
-    if (from < length_ && isStop(data_[from])) return from;
-    size_t i = from;
+    if (from >= length_ || isStop(data_[from])) return from;
+    size_t i = from + 1;  // that byte is already looked at
 #if defined(__SSE2__)
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i gt = _mm_set1_epi8('>');
