@@ -38,6 +38,7 @@
 #include "CsvWriter.h"
 #include "Defaults.h"
 #include "HTMLTableParser.h"
+#include "IsolatedHome.h"
 #include "MainWindow.h"
 #include "OrdersPage.h"
 #include "PageLoader.h"
@@ -124,25 +125,6 @@ Options parseOptions(const QApplication& application) {
     return {static_cast<size_t>(positive(rows)), static_cast<size_t>(positive(columns)),
             static_cast<int>(positive(runs)), static_cast<int>(positive(pageDowns)),
             static_cast<int>(positive(jumps))};
-}
-
-// HOME and the XDG folders inside `home`, and the offscreen platform unless another is asked
-// for; done before the application object exists, which reads them.
-void isolateHome(const QTemporaryDir& home) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QString root = home.path();
-    const auto setFolder = [&root](const char* variable, const QString& relative) {
-        QDir().mkpath(root + relative);
-        qputenv(variable, QFile::encodeName(root + relative));
-    };
-    setFolder("HOME", QString());
-    setFolder("XDG_CONFIG_HOME", QStringLiteral("/.config"));
-    setFolder("XDG_DATA_HOME", QStringLiteral("/.local/share"));
-    setFolder("XDG_CACHE_HOME", QStringLiteral("/.cache"));
-    setFolder("XDG_STATE_HOME", QStringLiteral("/.local/state"));
-    setFolder("XDG_RUNTIME_DIR", QStringLiteral("/run"));
-    QFile::setPermissions(root + QStringLiteral("/run"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The benchmark opens no address.
@@ -429,7 +411,7 @@ void reportScrolling(AppDelegate& delegate, const Options& options) {
 int main(int argc, char* argv[]) {
     QTemporaryDir home;
     if (!home.isValid()) fail("could not make a temporary home folder");
-    isolateHome(home);
+    test::isolateHome(home);
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Gridmint"));
     QApplication::setApplicationName(QStringLiteral("Gridmint"));
