@@ -8,16 +8,20 @@
 // inside a comment, "-") takes the state to the same state with the same actions, and that
 // state keeps itself on those bytes, the scan can jump over such a run at once.
 //
-// Everything is computed once, at first use, by stepping ScanCore itself from the all-idle
-// core over every byte, so the automaton behaves exactly as stepScanCore does.
+// Everything is computed by stepping ScanCore itself over one byte of each column, so the
+// automaton behaves exactly as stepScanCore does. A state is worked out the first time a scan
+// reaches it: the whole automaton has about 2,000 states, a typical page reaches a few
+// hundred, and building all of them would cost more than scanning a small page.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "ScanCore.h"
+#include "StateIndex.h"
 
 namespace gridmint {
 
@@ -52,6 +56,13 @@ constexpr ScanColumns makeScanColumns() {
 
 inline constexpr ScanColumns scanColumns = makeScanColumns();
 
+// Each byte's column plus one: where its transition sits in a row of the scan's table.
+inline constexpr auto entryOfByte = [] {
+    std::array<std::uint8_t, 256> entries{};
+    for (size_t b = 0; b < 256; ++b) entries[b] = scanColumns.ofByte[b] + 1;
+    return entries;
+}();
+
 class ScanAutomaton {
   public:
     using State = std::uint16_t;
@@ -69,39 +80,80 @@ class ScanAutomaton {
         State target = 0;          // the state after a run of one byte or more
     };
 
-    static const ScanAutomaton& instance();
+    // The automaton as the scan's inner loop reads it: one row of entries per state, a
+    // state's run first, then its transitions by column. The loop names a state by the index
+    // of its row's first entry, so finding the next entry takes an addition, no
+    // multiplication.
+    struct Entry {
+        std::uint16_t next;     // the next row: after the byte, or after the run
+        std::uint8_t actions;   // ScanAction bits
+        std::uint8_t runFlags;  // RunFlag bits of the state reached (the row's own, for its run)
+    };
+    enum RunFlag : std::uint8_t {
+        runSkips = 1,
+        runStopsAtDash = 2,
+        rowPending = 4,  // the state reached has no row yet: complete() it first
+    };
+    using Row = std::uint16_t;
+    static constexpr size_t rowLength() { return columnCount() + 1; }
+    static constexpr Row rowOf(State state) { return static_cast<Row>(state * rowLength()); }
+    static constexpr State stateOf(size_t row) { return static_cast<State>(row / rowLength()); }
+    // The entry of a byte in column c is row + c + 1.
+    static size_t entryOf(unsigned char b) { return entryOfByte[b]; }
+    static constexpr std::uint8_t commentOpenerEntry() { return scanColumns.commentOpener + 1; }
 
-    static constexpr State initial = 0;  // the all-idle core
+    // The automaton of the calling thread. States are added the first time a scan reaches
+    // them, so a small page pays for the few states it uses, and a thread never sees another
+    // thread's automaton change under it.
+    static ScanAutomaton& forThisThread();
+
+    static constexpr State initial = 0;  // the all-idle core; always complete
+
+    const Entry* rows() const { return rows_.data(); }
+    // Gives `state` its row (transitions and run) if it has none yet, and returns its
+    // RunFlag bits. Adding states may move the rows.
+    std::uint8_t complete(State state);
+    // The completed row of `core`, a state added if new.
+    Row rowOfCore(const ScanCore& core);
+    // Adds and completes every reachable state (for tests).
+    void completeAll();
 
     // The column of byte b; a "<" that opens a comment has a column of its own.
     static std::uint8_t columnOf(unsigned char b) { return scanColumns.ofByte[b]; }
     static constexpr std::uint8_t commentOpenerColumn() { return scanColumns.commentOpener; }
     static constexpr size_t columnCount() { return scanColumns.count; }
 
+    // These three need a completed state.
     Transition step(State state, std::uint8_t column) const {
         return transitions_[static_cast<size_t>(state) * columnCount() + column];
     }
     const Run& run(State state) const { return runs_[state]; }
-    // The same, as arrays for the scan's inner loop: state * columnCount() + column, and state.
-    const Transition* transitionTable() const { return transitions_.data(); }
-    const Run* runTable() const { return runs_.data(); }
+    std::uint8_t runFlagsOf(State state) const;
 
     const ScanCore& core(State state) const { return cores_[state]; }
-    std::optional<State> find(const ScanCore& core) const;
-
     size_t stateCount() const { return cores_.size(); }
+    bool isComplete(State state) const { return progress_[state].complete; }
 
   private:
+    // How far a state has been worked out, and the entries that wait for its run flags.
+    struct Progress {
+        bool hasTransitions = false;
+        bool complete = false;
+        std::vector<std::uint32_t> waitingEntries;
+    };
+
     ScanAutomaton();
-    void addStates();
-    State stateOf(const ScanCore& core);
-    void findRuns();
-    std::optional<Run> runWithStops(State state, bool stopsAtDash) const;
+    State addState(const ScanCore& core);
+    void addTransitions(State state);
+    std::optional<Run> runWithStops(State state, bool stopsAtDash);
+    void layOutRow(State state);
 
     std::vector<ScanCore> cores_;
-    std::unordered_map<std::uint32_t, State> stateOfKey_;
+    std::vector<Progress> progress_;
+    StateIndex stateOfKey_;
     std::vector<Transition> transitions_;  // state * columnCount() + column
     std::vector<Run> runs_;
+    std::vector<Entry> rows_;  // rowOf(state) + 0: the run; + column + 1: the transition
 };
 
 }  // namespace gridmint

@@ -32,6 +32,34 @@ constexpr size_t attributeValueLimit = 998;
 // A mapped page is given back in steps of this many bytes behind the scan.
 constexpr size_t memoryWindow = size_t{4} << 20;
 
+// The index of the next "<" or ">" (or "-" when `dashes`) at or after `from` in the `length`
+// bytes at `data`, or `length`.
+template <bool dashes>
+[[gnu::always_inline]] inline size_t findRunEnd(const unsigned char* data, size_t length,
+                                                size_t from) {
+    const auto isStop = [](unsigned char b) {
+        return b == '<' || b == '>' || (dashes && b == '-');
+    };
+    // Runs often end at once (a tag right after a tag): look at that byte before the search.
+    if (from >= length || isStop(data[from])) return from;
+    size_t i = from + 1;  // that byte is already looked at
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    for (; i + 16 <= length; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt));
+        if constexpr (dashes) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('-')));
+        const int mask = _mm_movemask_epi8(hits);
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#endif
+    for (; i < length; ++i) {
+        if (isStop(data[i])) return i;
+    }
+    return length;
+}
+
 }  // namespace
 
 ScanPass::ScanPass(HTMLTableParser& parser, ScanMode mode)
@@ -69,34 +97,6 @@ void ScanPass::runByteAtATime() {
     }
 }
 
-// The index of the next "<" or ">" (or "-" when `stopsAtDash`) at or after `from`, or the end.
-[[gnu::always_inline]] inline size_t ScanPass::findRunEnd(size_t from, bool stopsAtDash) const {
-    const bool dashes = stopsAtDash;
-    const auto isStop = [dashes](unsigned char b) {
-        return b == '<' || b == '>' || (dashes && b == '-');
-    };
-    // Runs often end at once (a tag right after a tag): look at that byte before the search.
-    if (from >= length_ || isStop(data_[from])) return from;
-    size_t i = from + 1;  // that byte is already looked at
-#if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
-    const __m128i dash = _mm_set1_epi8(dashes ? '-' : '<');
-    for (; i + 16 <= length_; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data_ + i));
-        const __m128i hits =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt)),
-                         _mm_cmpeq_epi8(chunk, dash));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-    }
-#endif
-    for (; i < length_; ++i) {
-        if (isStop(data_[i])) return i;
-    }
-    return length_;
-}
-
 // The bytes of a run are text to collect, none of them "<" or ">".
 [[gnu::always_inline]] inline void ScanPass::collectRun(size_t from, size_t to) {
     const size_t count = to - from;
@@ -125,46 +125,60 @@ void ScanPass::collectRunSlowly(size_t from, size_t to) {
 // The automaton's state stands for core_ while it runs; core_ is brought up to date when a
 // table start tag sends the pass to stepping the core byte by byte, and at the end.
 void ScanPass::runAutomaton() {
-    const ScanAutomaton& automaton = ScanAutomaton::instance();
-    const ScanAutomaton::Transition* const transitions = automaton.transitionTable();
-    const ScanAutomaton::Run* const runs = automaton.runTable();
-    constexpr size_t columns = ScanAutomaton::columnCount();
-    ScanAutomaton::State state = ScanAutomaton::initial;
+    ScanAutomaton& automaton = ScanAutomaton::forThisThread();
+    const ScanAutomaton::Entry* rows = automaton.rows();
+    // Locals, not members: stores into the cell text buffer could alias the members, which
+    // would make the compiler read them again after every byte.
+    const unsigned char* const data = data_;
+    const size_t length = length_;
+    size_t row = ScanAutomaton::rowOf(ScanAutomaton::initial);
+    std::uint8_t runFlags = rows[row].runFlags;
     size_t position = 0;
     size_t windowEnd = memoryWindow;
-    while (position < length_) {
-        const ScanAutomaton::Run& run = runs[state];
-        if (run.skippable) {
-            const size_t runEnd = findRunEnd(position, run.stopsAtDash);
-            if (runEnd != position) {
-                if ((run.actions & textByte) && inTablePart()) collectRun(position, runEnd);
-                state = run.target;
-                position = runEnd;
-                if (position == length_) break;
-                if (position >= windowEnd) {
-                    // Bytes behind the scan are never read again: what is still needed of
-                    // them has been copied.
-                    parser_.data.releaseMemoryBefore(position);
-                    windowEnd = position + memoryWindow;
+    while (position < length) {
+        if (runFlags != 0) {
+            if (runFlags & ScanAutomaton::rowPending) {
+                runFlags = automaton.complete(ScanAutomaton::stateOf(row));
+                rows = automaton.rows();
+            }
+            if (runFlags & ScanAutomaton::runSkips) {
+                const ScanAutomaton::Entry& run = rows[row];
+                const size_t runEnd = (runFlags & ScanAutomaton::runStopsAtDash)
+                                          ? findRunEnd<true>(data, length, position)
+                                          : findRunEnd<false>(data, length, position);
+                if (runEnd != position) {
+                    if ((run.actions & textByte) && inTablePart()) collectRun(position, runEnd);
+                    row = run.next;
+                    position = runEnd;
+                    if (position == length) break;
+                    if (position >= windowEnd) {
+                        // Bytes behind the scan are never read again: what is still needed
+                        // of them has been copied.
+                        parser_.data.releaseMemoryBefore(position);
+                        windowEnd = position + memoryWindow;
+                    }
                 }
             }
         }
-        const unsigned char b = data_[position++];
-        std::uint8_t column = ScanAutomaton::columnOf(b);
-        if (b == '<' && opensComment(position)) column = ScanAutomaton::commentOpenerColumn();
-        const ScanAutomaton::Transition transition = transitions[state * columns + column];
-        state = transition.next;
+        const unsigned char b = data[position++];
+        size_t entry = ScanAutomaton::entryOf(b);
+        if (b == '<' && opensComment(position)) entry = ScanAutomaton::commentOpenerEntry();
+        const ScanAutomaton::Entry transition = rows[row + entry];
+        row = transition.next;
+        runFlags = transition.runFlags;
         if (transition.actions == 0) continue;
         perform(transition.actions, b);
         if (tableStartTag_) {
-            core_ = automaton.core(state);
+            core_ = automaton.core(ScanAutomaton::stateOf(row));
             feedAttributeRecognisers(b);
             position = stepThroughTableStartTag(position);
             if (tableStartTag_) return;  // the page ends inside the tag
-            state = stateOfCore(automaton);
+            row = automaton.rowOfCore(core_);
+            rows = automaton.rows();
+            runFlags = rows[row].runFlags;
         }
     }
-    core_ = automaton.core(state);
+    core_ = automaton.core(ScanAutomaton::stateOf(row));
 }
 
 // Steps the core byte by byte from `position` to the end of the table start tag (or of the
@@ -175,12 +189,6 @@ size_t ScanPass::stepThroughTableStartTag(size_t position) {
         ++position;
     }
     return position;
-}
-
-ScanAutomaton::State ScanPass::stateOfCore(const ScanAutomaton& automaton) const {
-    // Every core the step can reach is a state of the automaton.
-    if (const auto found = automaton.find(core_)) return *found;
-    std::abort();
 }
 
 // `next` is the index of the byte after b.

@@ -21,7 +21,6 @@ class ScanPass {
     void runByteAtATime();
     void runAutomaton();
     size_t stepThroughTableStartTag(size_t position);
-    ScanAutomaton::State stateOfCore(const ScanAutomaton& automaton) const;
     void processByte(unsigned char b, size_t next);
     bool opensComment(size_t next) const;
     void perform(std::uint8_t actions, unsigned char b);
@@ -39,8 +38,6 @@ class ScanPass {
     bool lastBufferedByteIsWhiteSpace() const;
     void endCell();
     void finish();
-
-    size_t findRunEnd(size_t from, bool stopsAtDash) const;
 
     HTMLTableParser& parser_;
     const unsigned char* data_;

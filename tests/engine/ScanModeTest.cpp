@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "ScanAutomaton.h"
 #include "TableTagAutomaton.h"
@@ -125,6 +126,21 @@ TEST(ScanMode, randomPagesGiveSameResult) {
     }
 }
 
+// A thread starts with an automaton that knows only the all-idle state and its neighbours and
+// adds the others as its scans reach them, in whatever order the pages happen to give.
+TEST(ScanMode, aFreshThreadsAutomatonGivesSameResult) {
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        std::thread([seed] {
+            std::mt19937 random(seed);
+            for (int i = 0; i < 200; ++i) {
+                const std::string page = randomPage(random, 1 + i % 60);
+                SCOPED_TRACE(page);
+                expectSameInBothModes(page);
+            }
+        }).join();
+    }
+}
+
 TEST(ScanMode, randomBytesGiveSameResult) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -161,7 +177,8 @@ TEST(TableTagAutomaton, staysSmall) {
 // (which also proves that bytes sharing a column behave alike), and a run must leave the state
 // where stepping its bytes one by one would.
 TEST(ScanAutomaton, agreesWithTheCoreStepEverywhere) {
-    const ScanAutomaton& automaton = ScanAutomaton::instance();
+    ScanAutomaton& automaton = ScanAutomaton::forThisThread();
+    automaton.completeAll();
     for (ScanAutomaton::State state = 0; state < automaton.stateCount(); ++state) {
         for (int symbol = 0; symbol <= 256; ++symbol) {
             const bool opensComment = symbol == 256;
@@ -173,8 +190,19 @@ TEST(ScanAutomaton, agreesWithTheCoreStepEverywhere) {
             ASSERT_EQ(automaton.core(transition.next).key(), core.key()) << state << " " << symbol;
             ASSERT_EQ(transition.actions, actions) << state << " " << symbol;
         }
+        // The scan's rows say the same, with the run flags of the state each entry leads to.
+        const ScanAutomaton::Entry* row = automaton.rows() + ScanAutomaton::rowOf(state);
+        for (std::uint8_t column = 0; column < automaton.columnCount(); ++column) {
+            const ScanAutomaton::Entry entry = row[column + 1];
+            const auto transition = automaton.step(state, column);
+            ASSERT_EQ(entry.next, ScanAutomaton::rowOf(transition.next)) << state;
+            ASSERT_EQ(entry.actions, transition.actions) << state;
+            ASSERT_EQ(entry.runFlags, automaton.runFlagsOf(transition.next)) << state;
+        }
+        ASSERT_EQ(row[0].runFlags, automaton.runFlagsOf(state)) << state;
         const ScanAutomaton::Run& run = automaton.run(state);
         if (!run.skippable) continue;
+        ASSERT_EQ(row[0].next, ScanAutomaton::rowOf(run.target)) << state;
         ScanCore core = automaton.core(state);
         for (const unsigned char b : {'a', 'T', ' ', '\n', '/', '!', '\xC3', '\0'}) {
             ASSERT_EQ(stepScanCore(core, b, false), run.actions) << state;
