@@ -32,32 +32,31 @@ constexpr size_t attributeValueLimit = 998;
 // A mapped page is given back in steps of this many bytes behind the scan.
 constexpr size_t memoryWindow = size_t{4} << 20;
 
-// The index of the next "<" or ">" (or "-" when `dashes`) at or after `from` in the `length`
-// bytes at `data`, or `length`.
+// The next "<" or ">" (or "-" when `dashes`) at or after `from`, or `end`.
 template <bool dashes>
-[[gnu::always_inline]] inline size_t findRunEnd(const unsigned char* data, size_t length,
-                                                size_t from) {
+[[gnu::always_inline]] inline const unsigned char* findRunEnd(const unsigned char* from,
+                                                              const unsigned char* end) {
     const auto isStop = [](unsigned char b) {
         return b == '<' || b == '>' || (dashes && b == '-');
     };
     // Runs often end at once (a tag right after a tag): look at that byte before the search.
-    if (from >= length || isStop(data[from])) return from;
-    size_t i = from + 1;  // that byte is already looked at
+    if (from >= end || isStop(*from)) return from;
+    const unsigned char* p = from + 1;  // that byte is already looked at
 #if defined(__SSE2__)
     const __m128i lt = _mm_set1_epi8('<');
     const __m128i gt = _mm_set1_epi8('>');
-    for (; i + 16 <= length; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    for (; end - p >= 16; p += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt));
         if constexpr (dashes) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('-')));
         const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
     }
 #endif
-    for (; i < length; ++i) {
-        if (isStop(data[i])) return i;
+    for (; p < end; ++p) {
+        if (isStop(*p)) return p;
     }
-    return length;
+    return end;
 }
 
 }  // namespace
@@ -124,61 +123,70 @@ void ScanPass::collectRunSlowly(size_t from, size_t to) {
 
 // The automaton's state stands for core_ while it runs; core_ is brought up to date when a
 // table start tag sends the pass to stepping the core byte by byte, and at the end.
+//
+// The loop keeps in locals only what every byte uses, so that they stay in registers across
+// the calls it makes; everything else is a member, read on the rarer paths. Locals, not
+// members, also because stores into the cell text buffer could alias members, which would
+// make the compiler read them again after every byte.
 void ScanPass::runAutomaton() {
-    ScanAutomaton& automaton = ScanAutomaton::forThisThread();
-    const ScanAutomaton::Entry* rows = automaton.rows();
-    // Locals, not members: stores into the cell text buffer could alias the members, which
-    // would make the compiler read them again after every byte.
-    const unsigned char* const data = data_;
-    const size_t length = length_;
+    automaton_ = &ScanAutomaton::forThisThread();
+    releaseAt_ = memoryWindow;
+    const ScanAutomaton::Entry* rows = automaton_->rows();
+    const unsigned char* p = data_;
+    const unsigned char* const end = data_ + length_;
     size_t row = ScanAutomaton::rowOf(ScanAutomaton::initial);
     std::uint8_t runFlags = rows[row].runFlags;
-    size_t position = 0;
-    size_t windowEnd = memoryWindow;
-    while (position < length) {
+    while (p < end) {
         if (runFlags != 0) {
             if (runFlags & ScanAutomaton::rowPending) {
-                runFlags = automaton.complete(ScanAutomaton::stateOf(row));
-                rows = automaton.rows();
+                runFlags = automaton_->complete(ScanAutomaton::stateOf(row));
+                rows = automaton_->rows();
             }
             if (runFlags & ScanAutomaton::runSkips) {
-                const ScanAutomaton::Entry& run = rows[row];
-                const size_t runEnd = (runFlags & ScanAutomaton::runStopsAtDash)
-                                          ? findRunEnd<true>(data, length, position)
-                                          : findRunEnd<false>(data, length, position);
-                if (runEnd != position) {
-                    if ((run.actions & textByte) && inTablePart()) collectRun(position, runEnd);
-                    row = run.next;
-                    position = runEnd;
-                    if (position == length) break;
-                    if (position >= windowEnd) {
-                        // Bytes behind the scan are never read again: what is still needed
-                        // of them has been copied.
-                        parser_.data.releaseMemoryBefore(position);
-                        windowEnd = position + memoryWindow;
+                const unsigned char* const runEnd = (runFlags & ScanAutomaton::runStopsAtDash)
+                                                        ? findRunEnd<true>(p, end)
+                                                        : findRunEnd<false>(p, end);
+                if (runEnd != p) {
+                    const ScanAutomaton::Entry& run = rows[row];
+                    if ((run.actions & textByte) && inTablePart()) {
+                        collectRun(static_cast<size_t>(p - data_),
+                                   static_cast<size_t>(runEnd - data_));
                     }
+                    row = run.next;
+                    p = runEnd;
+                    if (p == end) break;
+                    releaseMemoryBehind(static_cast<size_t>(p - data_));
                 }
             }
         }
-        const unsigned char b = data[position++];
+        const unsigned char b = *p++;
         size_t entry = ScanAutomaton::entryOf(b);
-        if (b == '<' && opensComment(position)) entry = ScanAutomaton::commentOpenerEntry();
+        if (b == '<' && opensComment(static_cast<size_t>(p - data_))) {
+            entry = ScanAutomaton::commentOpenerEntry();
+        }
         const ScanAutomaton::Entry transition = rows[row + entry];
         row = transition.next;
         runFlags = transition.runFlags;
         if (transition.actions == 0) continue;
         perform(transition.actions, b);
         if (tableStartTag_) {
-            core_ = automaton.core(ScanAutomaton::stateOf(row));
+            core_ = automaton_->core(ScanAutomaton::stateOf(row));
             feedAttributeRecognisers(b);
-            position = stepThroughTableStartTag(position);
+            p = data_ + stepThroughTableStartTag(static_cast<size_t>(p - data_));
             if (tableStartTag_) return;  // the page ends inside the tag
-            row = automaton.rowOfCore(core_);
-            rows = automaton.rows();
+            row = automaton_->rowOfCore(core_);
+            rows = automaton_->rows();
             runFlags = rows[row].runFlags;
         }
     }
-    core_ = automaton.core(ScanAutomaton::stateOf(row));
+    core_ = automaton_->core(ScanAutomaton::stateOf(row));
+}
+
+// Bytes behind the scan are never read again: what is still needed of them has been copied.
+inline void ScanPass::releaseMemoryBehind(size_t position) {
+    if (position < releaseAt_) return;
+    parser_.data.releaseMemoryBefore(position);
+    releaseAt_ = position + memoryWindow;
 }
 
 // Steps the core byte by byte from `position` to the end of the table start tag (or of the

@@ -33,6 +33,7 @@ class ScanPass {
     void appendText(unsigned char b);
     void appendTagEndSpace();
     void collectRun(size_t from, size_t to);
+    void releaseMemoryBehind(size_t position);
     void collectRunSlowly(size_t from, size_t to);
     bool cellBufferFull() const;
     bool lastBufferedByteIsWhiteSpace() const;
@@ -45,6 +46,8 @@ class ScanPass {
     size_t cellBufferLimit_;  // the cell text buffer holds at most length - 2 bytes, never more
     bool consolidateWhitespace_;
     bool skipRuns_;
+    ScanAutomaton* automaton_ = nullptr;  // this thread's, while the automaton runs
+    size_t releaseAt_ = 0;                // the scan position that releases memory next
 
     ScanCore core_;               // tags, comments, scripts and the table tag recognisers
     CellTextBuffer cellText_;     // bytes of the cell being collected
