@@ -2,15 +2,16 @@
 // http and https only, so a web page can never make us read a local file), certificates
 // checked against the system's store. Three guards keep a transfer from running away: the
 // connect timeout, an idle timeout measured from the last byte received (so a slow but
-// steady download goes on), and a cap on the body's size enforced while it arrives.
+// steady download goes on), and a cap on the body's size enforced while it arrives. libcurl's
+// functions come from the library opened at the first fetch; when it cannot be opened, every
+// fetch fails with the dynamic loader's reason.
 #include "CurlFetcher.h"
-
-#include <curl/curl.h>
 
 #include <cerrno>
 #include <memory>
-#include <mutex>
 #include <string_view>
+
+#include "CurlLibrary.h"
 
 namespace gridmint {
 
@@ -18,20 +19,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void initialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    decltype(&::curl_easy_cleanup) cleanup;
+    void operator()(CURL* handle) const { cleanup(handle); }
 };
 struct HeaderListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    decltype(&::curl_slist_free_all) freeAll;
+    void operator()(curl_slist* list) const { freeAll(list); }
 };
 
 // What the callbacks of one transfer share.
 struct Transfer {
+    const CurlFunctions* curl = nullptr;
     CURL* handle = nullptr;
     const FetchOptions* options = nullptr;
     std::string body;
@@ -51,7 +50,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
     if (transfer.body.empty()) {
         curl_off_t expected = -1;
-        curl_easy_getinfo(transfer.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+        transfer.curl->easyGetinfo(transfer.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
         if (expected > 0 && static_cast<size_t>(expected) <= transfer.options->maxBodyBytes) {
             transfer.body.reserve(static_cast<size_t>(expected));
         }
@@ -74,7 +73,7 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     }
     // Until a connection stands, the connect timeout is the one that governs.
     curl_off_t connectTime = 0;
-    curl_easy_getinfo(transfer.handle, CURLINFO_CONNECT_TIME_T, &connectTime);
+    transfer.curl->easyGetinfo(transfer.handle, CURLINFO_CONNECT_TIME_T, &connectTime);
     const auto now = Clock::now();
     if (connectTime == 0) {
         transfer.lastByte = now;
@@ -129,9 +128,9 @@ constexpr CodeMeaning codeMeanings[] = {
 // libcurl reports a failed read from the socket and a broken chunk framing with the same
 // code: the system's error number names a reset, and the message a framing error (its wording
 // has stood unchanged in libcurl for many years; anything else stays a plain failure).
-FetchError receiveError(CURL* handle, std::string_view message) {
+FetchError receiveError(const Transfer& transfer, std::string_view message) {
     long osError = 0;
-    curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osError);
+    transfer.curl->easyGetinfo(transfer.handle, CURLINFO_OS_ERRNO, &osError);
     if (osError == ECONNRESET) return FetchError::reset;
     if (message.find("chunked-encoding") != std::string_view::npos) return FetchError::malformed;
     return FetchError::other;
@@ -142,7 +141,7 @@ FetchError errorFor(CURLcode code, const Transfer& transfer, const char* errorBu
     if (transfer.tooLarge) return FetchError::tooLarge;
     if (transfer.cancelled) return FetchError::cancelled;
     if (transfer.wentIdle) return FetchError::timedOut;
-    if (code == CURLE_RECV_ERROR) return receiveError(transfer.handle, errorBuffer);
+    if (code == CURLE_RECV_ERROR) return receiveError(transfer, errorBuffer);
     for (const auto& meaning : codeMeanings) {
         if (meaning.code == code) return meaning.error;
     }
@@ -150,7 +149,8 @@ FetchError errorFor(CURLcode code, const Transfer& transfer, const char* errorBu
 }
 
 std::string messageFor(FetchError error, CURLcode code, const char* errorBuffer,
-                       const FetchOptions& options) {
+                       const Transfer& transfer) {
+    const FetchOptions& options = *transfer.options;
     switch (error) {
         case FetchError::tooLarge:
             return "the body is larger than " + std::to_string(options.maxBodyBytes) + " bytes";
@@ -174,39 +174,42 @@ std::string messageFor(FetchError error, CURLcode code, const char* errorBuffer,
         case FetchError::insecure:
         case FetchError::other: break;
     }
-    return errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+    return errorBuffer[0] != '\0' ? errorBuffer : transfer.curl->easyStrerror(code);
 }
 
-void setRequestOptions(CURL* handle, const std::string& url, const std::string& userAgent,
-                       const FetchOptions& options, curl_slist* headers) {
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,file");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
-    curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl decodes
-    curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);  // signals do not mix with threads
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(options.connectTimeout.count()));
-    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                     static_cast<curl_off_t>(options.maxBodyBytes));
+void setRequestOptions(const Transfer& transfer, const std::string& url,
+                       const std::string& userAgent, curl_slist* headers) {
+    const auto setopt = transfer.curl->easySetopt;
+    CURL* handle = transfer.handle;
+    const FetchOptions& options = *transfer.options;
+    setopt(handle, CURLOPT_URL, url.c_str());
+    setopt(handle, CURLOPT_HTTPGET, 1L);
+    setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    setopt(handle, CURLOPT_MAXREDIRS, options.maxRedirects);
+    setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    setopt(handle, CURLOPT_HTTPHEADER, headers);
+    setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
+    setopt(handle, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl decodes
+    setopt(handle, CURLOPT_FRESH_CONNECT, 1L);
+    setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+    setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    setopt(handle, CURLOPT_NOSIGNAL, 1L);  // signals do not mix with threads
+    setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
+    setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
 }
 
-void setCallbacks(CURL* handle, Transfer& transfer) {
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+void setCallbacks(Transfer& transfer) {
+    const auto setopt = transfer.curl->easySetopt;
+    CURL* handle = transfer.handle;
+    setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+    setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
+    setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    setopt(handle, CURLOPT_NOPROGRESS, 0L);
 }
 
 bool isHttpScheme(const char* scheme) {
@@ -226,12 +229,19 @@ bool isHttpScheme(const char* scheme) {
 
 FetchResult CurlFetcher::fetch(const std::string& url, const std::string& userAgent,
                                const FetchOptions& options) {
-    initialiseCurlOnce();
     FetchResult result;
-    std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-    curl_slist* list = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    list = list ? curl_slist_append(list, "Pragma: no-cache") : nullptr;
-    std::unique_ptr<curl_slist, HeaderListDeleter> headers(list);
+    const CurlLibrary& library = library_ ? *library_ : CurlLibrary::shared();
+    const CurlFunctions* curl = library.functions();
+    if (!curl) {
+        result.error = FetchError::other;
+        result.errorMessage = library.error();
+        return result;
+    }
+    std::unique_ptr<CURL, EasyDeleter> handle(curl->easyInit(), {curl->easyCleanup});
+    std::unique_ptr<curl_slist, HeaderListDeleter> headers(
+        curl->slistAppend(nullptr, "Cache-Control: no-cache"), {curl->slistFreeAll});
+    // A failed append leaves the list as it was; it is freed here rather than lost.
+    if (headers && !curl->slistAppend(headers.get(), "Pragma: no-cache")) headers.reset();
     if (!handle || !headers) {
         result.error = FetchError::other;
         result.errorMessage = "the transfer could not be set up";
@@ -239,29 +249,30 @@ FetchResult CurlFetcher::fetch(const std::string& url, const std::string& userAg
     }
 
     Transfer transfer;
+    transfer.curl = curl;
     transfer.handle = handle.get();
     transfer.options = &options;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const std::string agent = headerSafe(userAgent);
-    setRequestOptions(handle.get(), url, agent, options, headers.get());
-    setCallbacks(handle.get(), transfer);
-    curl_easy_setopt(handle.get(), CURLOPT_ERRORBUFFER, errorBuffer);
+    setRequestOptions(transfer, url, agent, headers.get());
+    setCallbacks(transfer);
+    curl->easySetopt(handle.get(), CURLOPT_ERRORBUFFER, errorBuffer);
 
-    const CURLcode code = curl_easy_perform(handle.get());
+    const CURLcode code = curl->easyPerform(handle.get());
     result.error = errorFor(code, transfer, errorBuffer);
     if (result.error != FetchError::none) {
-        result.errorMessage = messageFor(result.error, code, errorBuffer, options);
+        result.errorMessage = messageFor(result.error, code, errorBuffer, transfer);
         return result;
     }
     result.gotBody = true;
     result.body = std::move(transfer.body);
     char* scheme = nullptr;
-    curl_easy_getinfo(handle.get(), CURLINFO_SCHEME, &scheme);
+    curl->easyGetinfo(handle.get(), CURLINFO_SCHEME, &scheme);
     result.isHttp = isHttpScheme(scheme);
     char* contentType = nullptr;
-    curl_easy_getinfo(handle.get(), CURLINFO_CONTENT_TYPE, &contentType);
+    curl->easyGetinfo(handle.get(), CURLINFO_CONTENT_TYPE, &contentType);
     if (contentType) result.contentType = contentType;
-    curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    curl->easyGetinfo(handle.get(), CURLINFO_RESPONSE_CODE, &result.status);
     return result;
 }
 

@@ -6,10 +6,20 @@
 
 namespace gridmint {
 
+class CurlLibrary;
+
 class CurlFetcher : public Fetcher {
   public:
+    // Fetches through the process's libcurl, opened at the first fetch.
+    CurlFetcher() = default;
+    // Fetches through `library`, which must outlive the fetcher.
+    explicit CurlFetcher(const CurlLibrary& library) : library_(&library) {}
+
     FetchResult fetch(const std::string& url, const std::string& userAgent,
                       const FetchOptions& options) override;
+
+  private:
+    const CurlLibrary* library_ = nullptr;
 };
 
 }  // namespace gridmint

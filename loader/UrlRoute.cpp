@@ -70,7 +70,13 @@ std::unique_ptr<HTMLTableParser> initWithUrl(std::u16string_view typed, const De
     report.address = normaliseAddress(typed, homeDirectory());
     if (isSkippedType(report.address)) return fail(report, UrlFailure::skippedType);
 
-    auto url = buildUrl(report.address);
+    std::string noParser;
+    auto url = buildUrl(report.address, &noParser);
+    if (!url && !noParser.empty()) {
+        // Without libcurl nothing can be fetched either: said as the fetcher would say it.
+        report.detail = noParser;
+        return fail(report, UrlFailure::noResponse);
+    }
     if (!url) {
         logIfVerbose(defaults, "url is badly formed");
         return fail(report, UrlFailure::badlyFormed);

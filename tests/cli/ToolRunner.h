@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -49,11 +50,18 @@ inline ToolResult runTool(const std::string& tool, const std::vector<std::string
     std::vector<std::string> environment = {"HOME=" + home.path().string(),
                                             "XDG_CONFIG_HOME=" + home.file("config")};
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    // A variable set above replaces the inherited one: the C library reads the first of two
+    // entries, the dynamic loader the last.
+    auto setAbove = [&environment](const std::string& entry) {
+        const size_t equals = entry.find('=');
+        if (equals == std::string::npos) return false;
+        const std::string name = entry.substr(0, equals + 1);
+        return std::any_of(environment.begin(), environment.end(),
+                           [&name](const std::string& set) { return set.starts_with(name); });
+    };
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
-        if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CONFIG_HOME=")) {
-            environment.push_back(entry);
-        }
+        if (!setAbove(entry)) environment.push_back(entry);
     }
     auto pointers = [](std::vector<std::string>& texts) {
         std::vector<char*> result;
