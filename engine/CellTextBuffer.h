@@ -1,12 +1,15 @@
 // The bytes of the cell being collected. Text arrives mostly in short runs (a word or two
 // between tags), so appending is kept to a bounds check and one copy: the buffer keeps 16
 // spare bytes, and a run of at most 16 bytes whose source has 16 readable bytes is copied as
-// one block.
+// one block. The spare bytes also let the decoder read the cell in 16-byte blocks: what is not
+// copied into new memory is zeroed, so every byte up to the capacity is initialised.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
+
+#include "PaddedBytes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,12 +20,19 @@ namespace gridmint {
 class CellTextBuffer {
   public:
     static constexpr size_t blockSize = 16;
+    static_assert(blockSize >= PaddedBytes::readablePastEnd);
 
     const char* data() const { return bytes_.get(); }
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     char back() const { return bytes_[size_ - 1]; }
     void clear() { size_ = 0; }
+
+    // The bytes collected, with the spare block after them readable.
+    PaddedBytes padded() const {
+        static constexpr char emptyBlock[blockSize] = {};
+        return PaddedBytes::withReadableTail(bytes_ ? bytes_.get() : emptyBlock, size_);
+    }
 
     void push_back(char byte) {
         reserveFor(1);
@@ -54,6 +64,7 @@ class CellTextBuffer {
         while (capacity < size_ + count + blockSize) capacity *= 2;
         auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
         if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+        std::memset(bytes.get() + size_, 0, capacity - size_);
         bytes_ = std::move(bytes);
         capacity_ = capacity;
     }

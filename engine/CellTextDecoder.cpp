@@ -8,16 +8,21 @@
 // resolved in the bytes before the characters around it are decoded. Other encodings, and
 // bytes that are not strict UTF-8, are decoded first and their text goes through the same
 // writer.
+//
+// A cell's bytes from the scan come with a readable tail (PaddedBytes), and are read 16 bytes
+// at a time even when fewer are left: most cells are shorter than a block, so trimming and
+// copying them a byte at a time would cost more than the one block. Bytes from other callers
+// have no such tail and take the byte-at-a-time road.
 #include "CellTextDecoder.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "ByteBlock.h"
 #include "EntityUnescaper.h"
+#include "FlatTextWriter.h"
 #include "Log.h"
 #include "TextCodec.h"
 #include "Utf.h"
@@ -29,30 +34,6 @@ CellTextDecoder::CellTextDecoder(TextEncoding useEncoding, const Defaults& defau
 
 namespace {
 
-constexpr bool isAsciiWhiteSpace(unsigned char b) {
-    return b == 0x20 || (b >= 0x09 && b <= 0x0D);
-}
-
-constexpr bool isLineBreakOrSpace(char16_t c) {
-    return c == u' ' || c == u'\r' || c == u'\n';
-}
-
-// isWhiteSpace without asking ICU about the many units that cannot be white space: beyond
-// ASCII, Unicode's White_Space holds only U+0085, U+00A0 and units from U+1680 to U+3000.
-bool isWhiteSpaceUnit(char16_t c) {
-    if (c < 0x80) return isAsciiWhiteSpace(static_cast<unsigned char>(c));
-    if (c != 0x85 && c != 0xA0 && (c < 0x1680 || c > 0x3000)) return false;
-    return isNonAsciiWhiteSpace(c);
-}
-
-// Bytes that stand for themselves and need no further look: ASCII other than white space,
-// controls and "&".
-constexpr std::array<bool, 256> plainBytes = [] {
-    std::array<bool, 256> plain{};
-    for (unsigned b = 0x21; b < 0x80; ++b) plain[b] = b != '&';
-    return plain;
-}();
-
 // The same test as isAsciiWhiteSpace, as one load: cells often open with several such bytes.
 constexpr std::array<bool, 256> whiteSpaceBytes = [] {
     std::array<bool, 256> white{};
@@ -60,90 +41,11 @@ constexpr std::array<bool, 256> whiteSpaceBytes = [] {
     return white;
 }();
 
-// Writes text unit by unit, trimmed and flattened as a whole text would be:
-//   - White_Space before the first other unit is dropped;
-//   - space, CR and LF are counted, and the next other unit first gets half that run of
-//     spaces, rounded up (without separators: the spaces as they were, CR and LF dropped);
-//   - finish() drops the White_Space written after the last other unit, and a run still
-//     counted is never written.
-// Trailing white space can only be known at the end, so it is written and then taken back.
-// Every unit becomes at most one unit, so the output needs no more room than the input.
-class FlatTextWriter {
-  public:
-    FlatTextWriter(char16_t* out, bool returnsAreSeparators)
-        : begin_(out), target_(out), returnsAreSeparators_(returnsAreSeparators) {}
-
-    void put(char16_t unit) {
-        if (isLineBreakOrSpace(unit)) {
-            putLineBreakOrSpace(unit);
-        } else if (target_ != begin_ || !isWhiteSpaceUnit(unit)) {
-            putInner(unit);
-        }
-    }
-
-    void putLineBreakOrSpace(char16_t unit) {
-        if (target_ == begin_) return;
-        if (returnsAreSeparators_) {
-            ++spaces_;
-        } else if (unit == u' ') {
-            *target_++ = u' ';
-        }
-    }
-
-    // A unit that is not space, CR or LF, and that is either not White_Space or not first.
-    void putInner(char16_t unit) {
-        if (spaces_ != 0) writeSpaces();
-        *target_++ = unit;
-    }
-
-    // Writes the plain bytes from `p` on, as far as they go before `end`; returns where they
-    // stop.
-    const unsigned char* putPlainBytes(const unsigned char* p, const unsigned char* end) {
-        if (spaces_ != 0) writeSpaces();
-#if defined(__SSE2__)
-        // Long runs 16 bytes at a time. All 16 are widened and stored, the units past the run
-        // overwritten later: the output never runs ahead of the input, so with 16 bytes of
-        // input left there is room for 16 units.
-        while (end - p >= 16) {
-            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            // Compared as signed bytes, everything from 0x80 up is below 0x21 too.
-            const __m128i stop = _mm_or_si128(_mm_cmplt_epi8(chunk, _mm_set1_epi8(0x21)),
-                                              _mm_cmpeq_epi8(chunk, _mm_set1_epi8('&')));
-            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
-            const __m128i zero = _mm_setzero_si128();
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target_), _mm_unpacklo_epi8(chunk, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target_ + 8),
-                             _mm_unpackhi_epi8(chunk, zero));
-            const int plain = mask == 0 ? 16 : __builtin_ctz(mask);
-            target_ += plain;
-            p += plain;
-            if (plain < 16) return p;
-        }
-#endif
-        while (p < end && plainBytes[*p]) *target_++ = *p++;
-        return p;
-    }
-
-    size_t finish() {
-        while (target_ != begin_ && isWhiteSpaceUnit(target_[-1])) --target_;
-        return static_cast<size_t>(target_ - begin_);
-    }
-
-  private:
-    // Pairs merge once, from the left: a run of n spaces becomes n / 2, rounded up.
-    void writeSpaces() {
-        for (size_t half = (spaces_ + 1) / 2; half > 0; --half) *target_++ = u' ';
-        spaces_ = 0;
-    }
-
-    char16_t* const begin_;
-    char16_t* target_;
-    size_t spaces_ = 0;
-    const bool returnsAreSeparators_;
-};
+// The helpers that take the writer are forced inline: a call that took it by reference would
+// keep its position in memory, not in a register, all through the loops that call them.
 
 // Code points above U+FFFF are two surrogates, neither of them white space.
-void putCodePoint(FlatTextWriter& out, char32_t codePoint) {
+[[gnu::always_inline]] inline void putCodePoint(FlatTextWriter& out, char32_t codePoint) {
     if (codePoint < 0x10000) {
         out.put(static_cast<char16_t>(codePoint));
         return;
@@ -155,7 +57,8 @@ void putCodePoint(FlatTextWriter& out, char32_t codePoint) {
 
 // Decodes the character at `p`, a byte of 0x80 or more, into `out`; returns its length, or 0
 // when the bytes are not strict UTF-8. Two-byte characters, the most common, are done here.
-int putUtf8Character(const unsigned char* p, const unsigned char* end, FlatTextWriter& out) {
+[[gnu::always_inline]] inline int putUtf8Character(const unsigned char* p, const unsigned char* end,
+                                                   FlatTextWriter& out) {
     if (p[0] >= 0xC2 && p[0] < 0xE0 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
         out.put(static_cast<char16_t>((p[0] & 0x1F) << 6 | (p[1] & 0x3F)));
         return 2;
@@ -164,6 +67,21 @@ int putUtf8Character(const unsigned char* p, const unsigned char* end, FlatTextW
     const int length = decodeUtf8Sequence(p, static_cast<size_t>(end - p), codePoint);
     if (length != 0) putCodePoint(out, codePoint);
     return length;
+}
+
+// The reference at the "&" at `p` in `bytes`, resolved, or the "&" as it is; moves `p` past
+// what it wrote.
+[[gnu::always_inline]] inline void putReferenceOrAmpersand(std::string_view bytes,
+                                                           const unsigned char*& p,
+                                                           FlatTextWriter& out) {
+    const auto* const start = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (const auto reference = resolveReferenceAt(bytes, static_cast<size_t>(p - start))) {
+        out.put(reference->codeUnit);
+        p += reference->length;
+    } else {
+        out.putInner(u'&');
+        ++p;
+    }
 }
 
 // The strict UTF-8 bytes of a run, references resolved, into `out`. False when the bytes are
@@ -185,14 +103,7 @@ bool writeUtf8Run(std::string_view bytes, FlatTextWriter& out) {
             if (length == 0) return false;
             p += length;
         } else if (b == '&') {
-            const auto reference = resolveReferenceAt(bytes, static_cast<size_t>(p - start));
-            if (reference) {
-                out.put(reference->codeUnit);
-                p += reference->length;
-            } else {
-                out.putInner(u'&');
-                ++p;
-            }
+            putReferenceOrAmpersand(bytes, p, out);
         } else {
             out.put(b);
             ++p;
@@ -200,6 +111,98 @@ bool writeUtf8Run(std::string_view bytes, FlatTextWriter& out) {
     }
     return true;
 }
+
+#if defined(__SSE2__)
+// The part of a run between the ASCII white space at its ends. `verbatim` says that those
+// bytes are already their own text (see FlatTextWriter::putVerbatim).
+struct TrimmedRun {
+    const unsigned char* begin;
+    const unsigned char* end;
+    bool verbatim;
+};
+
+// [p, end) without the ASCII white space that opens it, read in blocks.
+const unsigned char* skipWhiteSpaceInBlocks(const unsigned char* p, const unsigned char* end) {
+    for (; p < end; p += 16) {
+        const unsigned other = ~byteblock::asciiWhiteSpace(byteblock::load(p)) & 0xFFFF;
+        if (other != 0) return std::min(p + __builtin_ctz(other), end);
+    }
+    return end;
+}
+
+// [p, end) without the ASCII white space that closes it, read in blocks. A block never
+// starts before `p`: only the tail after `end` may be read.
+const unsigned char* trimWhiteSpaceInBlocks(const unsigned char* p, const unsigned char* end) {
+    while (end > p) {
+        const unsigned char* block = end - p > 16 ? end - 16 : p;
+        const unsigned other = ~byteblock::asciiWhiteSpace(byteblock::load(block)) &
+                               byteblock::firstBytes(end - block);
+        if (other != 0) return block + (32 - __builtin_clz(other));
+        end = block;
+    }
+    return end;
+}
+
+// At most 16 bytes, trimmed and told apart from one block: bytes that are already their own
+// text hold nothing beyond ASCII, no "&", CR or LF, and no two spaces side by side.
+[[gnu::always_inline]] inline TrimmedRun trimShortRun(const unsigned char* p, std::ptrdiff_t size) {
+    using namespace byteblock;
+    const __m128i block = load(p);
+    const unsigned spaces = equalTo(block, ' ');
+    const unsigned other = ~asciiWhiteSpace(block) & firstBytes(size);
+    if (other == 0) return {p, p, true};
+    const int first = __builtin_ctz(other);
+    const int end = 32 - __builtin_clz(other);
+    const unsigned stops = maskOf(block) | equalTo(block, '&') | equalTo(block, '\r') |
+                           equalTo(block, '\n') | (spaces & spaces >> 1);
+    const unsigned inside = firstBytes(end) & ~firstBytes(first);
+    return {p + first, p + end, (stops & inside) == 0};
+}
+
+TrimmedRun trimRunInBlocks(const unsigned char* start, std::size_t size) {
+    if (size <= 16) return trimShortRun(start, static_cast<std::ptrdiff_t>(size));
+    const unsigned char* begin = skipWhiteSpaceInBlocks(start, start + size);
+    const unsigned char* end = start + size;
+    if (end - begin > 16) {
+        end = trimWhiteSpaceInBlocks(begin, end);
+        if (end - begin > 16) return {begin, end, false};
+    }
+    return trimShortRun(begin, end - begin);
+}
+
+// writeUtf8Run for bytes with a readable tail: trimmed in blocks, a short run that is already
+// its own text stored as one block, and the stretches between references, line breaks and
+// runs of spaces written a block at a time, characters beyond ASCII included.
+bool writeUtf8RunInBlocks(PaddedBytes bytes, FlatTextWriter& out) {
+    const auto* const start = reinterpret_cast<const unsigned char*>(bytes.data());
+    const TrimmedRun run = trimRunInBlocks(start, bytes.size());
+    if (run.verbatim) {
+        out.putVerbatim(run.begin, run.end);
+        return true;
+    }
+    const auto* p = run.begin;
+    const auto* const end = run.end;
+    while (p < end) {
+        const unsigned char b = *p;
+        if (plainBytes[b] || (b >= 0x80 && out.hasBegun())) {
+            const auto* const stop = out.putInnerText(p, end);
+            if (stop == p) return false;  // not strict UTF-8
+            p = stop;
+        } else if (b >= 0x80) {
+            // The first unit of the text, which is dropped if it is White_Space.
+            const int length = putUtf8Character(p, end, out);
+            if (length == 0) return false;
+            p += length;
+        } else if (b == '&') {
+            putReferenceOrAmpersand(bytes.view(), p, out);
+        } else {
+            out.put(b);
+            ++p;
+        }
+    }
+    return true;
+}
+#endif
 
 void writeText(std::u16string_view text, FlatTextWriter& out) {
     for (size_t i = 0; i < text.size(); ++i) {
@@ -224,6 +227,27 @@ Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreS
         FlatTextWriter out(written_.data(), returnsAreSeparators);
         if (writeUtf8Run(bytes, out)) return result(out.finish());
     }
+    return decodeOnGeneralRoad(bytes, returnsAreSeparators);
+}
+
+Text CellTextDecoder::decode(PaddedBytes bytes, bool returnsAreSeparators) {
+    if (bytes.empty()) return Text();
+    // Room for the last block's 16 units, stored whole wherever they end.
+    const size_t room = bytes.size() + PaddedBytes::readablePastEnd;
+    if (written_.size() < room) written_.resize(room);
+    if (useEncoding_ == encoding::utf8) {
+        FlatTextWriter out(written_.data(), returnsAreSeparators);
+#if defined(__SSE2__)
+        if (writeUtf8RunInBlocks(bytes, out)) return result(out.finish());
+#else
+        if (writeUtf8Run(bytes.view(), out)) return result(out.finish());
+#endif
+    }
+    return decodeOnGeneralRoad(bytes.view(), returnsAreSeparators);
+}
+
+// Other encodings, and bytes that are not strict UTF-8: decoded whole first, then written.
+Text CellTextDecoder::decodeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators) {
     decodeBytes(bytes, decoded_);
     if (written_.size() < decoded_.size()) written_.resize(decoded_.size());
     FlatTextWriter out(written_.data(), returnsAreSeparators);

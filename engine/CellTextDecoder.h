@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "Defaults.h"
+#include "PaddedBytes.h"
 #include "Text.h"
 #include "TextCodec.h"
 
@@ -17,6 +19,8 @@ class CellTextDecoder {
     CellTextDecoder(TextEncoding useEncoding, const Defaults& defaults);
 
     Text decode(const char* buffer, size_t length, bool returnsAreSeparators);
+    // The same text, read in 16-byte blocks where the bytes' readable tail allows it.
+    Text decode(PaddedBytes bytes, bool returnsAreSeparators);
 
     // Gives back the working buffers, which grow to the largest cell decoded.
     void releaseBuffers();
@@ -28,6 +32,7 @@ class CellTextDecoder {
         return size < hugeCell ? Text(written_.data(), size) : takeWritten(size);
     }
     Text takeWritten(size_t size);
+    Text decodeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators);
     void decodeBytes(std::string_view bytes, Text& out);
 
     TextEncoding useEncoding_;

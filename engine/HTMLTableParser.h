@@ -13,6 +13,7 @@
 #include "ByteBuffer.h"
 #include "CellTextDecoder.h"
 #include "Defaults.h"
+#include "PaddedBytes.h"
 #include "ResultDictionary.h"
 #include "Text.h"
 
@@ -63,6 +64,10 @@ class HTMLTableParser {
 
     // Decodes one run of collected bytes into its final text.
     Text unescapedStringFromBuffer(const char* buffer, size_t length, bool returnsAreSeparators);
+    // The same for bytes with a readable tail, which the decoder reads in blocks.
+    Text unescapedStringFromBuffer(PaddedBytes bytes, bool returnsAreSeparators) {
+        return cellDecoder.decode(bytes, returnsAreSeparators);
+    }
 
   private:
     // The bytes route, with or without letting a declared charset replace the encoding.

@@ -282,8 +282,7 @@ void ScanPass::startAttributeValue(AttributeEvent event, unsigned char b, bool i
 }
 
 void ScanPass::endCell() {
-    parser_.endTableData(
-        parser_.unescapedStringFromBuffer(cellText_.data(), cellText_.size(), true));
+    parser_.endTableData(parser_.unescapedStringFromBuffer(cellText_.padded(), true));
     cellText_.clear();
     inCell_ = false;
 }

@@ -1,5 +1,6 @@
 // Turning collected bytes into cell text: decoding with fallbacks, references, trimming and
-// line breaks; and that the one-pass decoding agrees with the steps taken one by one.
+// line breaks; that the one-pass decoding agrees with the steps taken one by one; and that
+// bytes read in blocks past their end decode as the bytes alone do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +15,9 @@
 namespace gridmint {
 namespace {
 
+using test::kTailBytes;
 using test::LogCapture;
+using test::PaddedCopy;
 
 struct DecodeCase {
     const char* name;
@@ -63,6 +66,97 @@ TEST(CellTextDecoder, decodesTrimsAndFlattens) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(decoder.decode(c.bytes.data(), c.bytes.size(), c.returnsAreSeparators),
                   c.expected);
+        const PaddedCopy padded(c.bytes, 'x');
+        EXPECT_EQ(decoder.decode(padded.bytes(), c.returnsAreSeparators), c.expected);
+    }
+}
+
+// The bytes with a readable tail, whatever the tail holds, decode as the bytes alone do.
+void expectTailChangesNothing(CellTextDecoder& decoder, std::string_view bytes) {
+    for (const bool separators : {true, false}) {
+        const Text expected = decoder.decode(bytes.data(), bytes.size(), separators);
+        for (const char tail : kTailBytes) {
+            SCOPED_TRACE(testing::Message()
+                         << "separators " << separators << ", tail " << testing::PrintToString(tail)
+                         << ": " << testing::PrintToString(bytes));
+            ASSERT_EQ(decoder.decode(PaddedCopy(bytes, tail).bytes(), separators), expected);
+        }
+    }
+}
+
+// Everything that ends a stretch read as one block, or that must not end one, put at every
+// distance from the start of the text, so that it falls before, on and after each edge of a
+// 16-byte block: white space and line breaks, references and their parts, characters of two
+// to four bytes, White_Space beyond ASCII, and bytes that are not UTF-8.
+TEST(CellTextDecoder, readableTailChangesNothingAtBlockEdges) {
+    constexpr std::string_view kPieces[] = {
+        " ",
+        "  ",
+        "\n",
+        "\r\n",
+        "\t",
+        "&amp;",
+        "&nbsp;",
+        "&#32;",
+        "&#10;",
+        "&euro;",
+        "&",
+        "&lt",
+        ";",
+        "\xC3\xA9",
+        "\xE2\x82\xAC",
+        "\xF0\x9F\x98\x80",
+        "\xC2\xA0",
+        "\xE3\x80\x80",
+        "\xFF",
+        "\xC3",
+        " x ",
+    };
+    constexpr std::string_view kLeads[] = {"", " ", " \n \n \n  ", "\t\t"};
+    constexpr std::string_view kTrails[] = {"", " ", " \n", "&nbsp;"};
+    constexpr std::size_t kAfter[] = {0, 1, 2, 17};
+    // Text before the piece: plain, or characters of two bytes, which move it by two.
+    constexpr std::string_view kFillers[] = {"a", "\xC3\xA9"};
+    InMemoryDefaults defaults;
+    CellTextDecoder decoder(encoding::utf8, defaults);
+    for (const std::string_view piece : kPieces) {
+        for (const std::string_view filler : kFillers) {
+            std::string before;
+            for (std::size_t count = 0; count <= 20; ++count, before += filler) {
+                for (const std::size_t after : kAfter) {
+                    for (const std::string_view lead : kLeads) {
+                        for (const std::string_view trail : kTrails) {
+                            const std::string bytes = std::string(lead) + before +
+                                                      std::string(piece) + std::string(after, 'b') +
+                                                      std::string(trail);
+                            expectTailChangesNothing(decoder, bytes);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Runs of every length from 0 to 40: white space only, text only, words, and the first bytes
+// of a mixed run (some cut inside a character, which sends them down the fallback road).
+TEST(CellTextDecoder, readableTailChangesNothingForEveryLength) {
+    const std::string mixed =
+        " \n Zo\xC3\xAB  &amp; \xC3\x98"
+        "degaard&nbsp;\r\n\t x&#32;y\xE2\x82\xAC"
+        "z  \xF0\x9F\x98\x80!";
+    InMemoryDefaults defaults;
+    for (const TextEncoding encoding : {encoding::utf8, encoding::windows1252}) {
+        CellTextDecoder decoder(encoding, defaults);
+        for (std::size_t length = 0; length <= 40; ++length) {
+            std::string words;
+            for (std::size_t i = 0; i < length; ++i) words += i % 3 == 2 ? ' ' : 'w';
+            for (const std::string& bytes :
+                 {std::string(length, ' '), std::string(length, '\n'), std::string(length, 'a'),
+                  words, mixed.substr(0, length)}) {
+                expectTailChangesNothing(decoder, bytes);
+            }
+        }
     }
 }
 
@@ -196,8 +290,10 @@ TEST(CellTextDecoder, onePassAgreesWithStepByStep) {
             const bool separators = round % 2 == 0;
             SCOPED_TRACE(testing::Message() << "encoding " << encoding << ", separators "
                                             << separators << ": " << testing::PrintToString(bytes));
-            ASSERT_EQ(decoder.decode(bytes.data(), bytes.size(), separators),
-                      stepByStep(bytes, encoding, separators));
+            const Text expected = stepByStep(bytes, encoding, separators);
+            ASSERT_EQ(decoder.decode(bytes.data(), bytes.size(), separators), expected);
+            const PaddedCopy padded(bytes, kTailBytes[round % std::size(kTailBytes)]);
+            ASSERT_EQ(decoder.decode(padded.bytes(), separators), expected);
         }
     }
 }

@@ -10,6 +10,7 @@
 #include "Defaults.h"
 #include "HTMLTableParser.h"
 #include "Log.h"
+#include "PaddedBytes.h"
 #include "Utf.h"
 
 namespace gridmint::test {
@@ -42,6 +43,27 @@ inline std::string tablesOf(std::string_view page, bool consolidate = false) {
     auto parser = parseBytes(page, defaults);
     return parser ? describe(parser->getResultDictionary()) : "<no parser>";
 }
+
+// A copy of some bytes followed by a readable tail of 16 `tail` bytes, in memory of exactly
+// that size, so that a sanitizer reports any read beyond the tail. What the tail holds must
+// never change a result: tests fill it with bytes that would, if it were read as input.
+class PaddedCopy {
+  public:
+    PaddedCopy(std::string_view bytes, char tail)
+        : size_(bytes.size()), storage_(bytes.size() + PaddedBytes::readablePastEnd, tail) {
+        bytes.copy(storage_.data(), bytes.size());
+    }
+    PaddedBytes bytes() const { return PaddedBytes::withReadableTail(storage_.data(), size_); }
+
+  private:
+    std::size_t size_;
+    std::vector<char> storage_;
+};
+
+// Tails for PaddedCopy, each of which would change a result if it were taken as input: plain
+// text, white space at the end, a reference's end, a reference's start, bytes that are not
+// UTF-8, NUL.
+inline constexpr char kTailBytes[] = {'x', ' ', ';', '&', '\x80', '\0', '\n'};
 
 // Captures the log lines written while it lives.
 class LogCapture {
