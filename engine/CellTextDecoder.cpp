@@ -71,8 +71,8 @@ constexpr std::array<bool, 256> whiteSpaceBytes = [] {
 
 // The reference at the "&" at `p` in `bytes`, resolved, or the "&" as it is; moves `p` past
 // what it wrote.
-[[gnu::always_inline]] inline void putReferenceOrAmpersand(std::string_view bytes,
-                                                           const unsigned char*& p,
+template <typename Bytes>
+[[gnu::always_inline]] inline void putReferenceOrAmpersand(Bytes bytes, const unsigned char*& p,
                                                            FlatTextWriter& out) {
     const auto* const start = reinterpret_cast<const unsigned char*>(bytes.data());
     if (const auto reference = resolveReferenceAt(bytes, static_cast<size_t>(p - start))) {
@@ -194,7 +194,7 @@ bool writeUtf8RunInBlocks(PaddedBytes bytes, FlatTextWriter& out) {
             if (length == 0) return false;
             p += length;
         } else if (b == '&') {
-            putReferenceOrAmpersand(bytes.view(), p, out);
+            putReferenceOrAmpersand(bytes, p, out);
         } else {
             out.put(b);
             ++p;

@@ -7,8 +7,10 @@
 #include "EntityTable.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace gridmint {
@@ -295,19 +297,20 @@ static_assert(entityTable.front().reference == u"&quot;" && entityTable.front().
 static_assert(entityTable.back().reference == u"&diams;" && entityTable.back().codeUnit == 0x2666);
 static_assert(isAscendingByCodeUnit(), "rows must be in strictly ascending code-unit order");
 
-// A name of 2 to 8 ASCII characters as one number: 7 bits a character, the length above them.
-// Two different names never share a key, so a lookup is one search over numbers. Returns 0,
-// which no name has, for anything that cannot be a name in the table.
+// A name of 2 to 8 ASCII characters as one number: its characters from the lowest byte up, so
+// that a name's bytes read from memory as a little-endian word are already its key. No name
+// holds a NUL, so the length needs no bits of its own and two different names never share a
+// key. Returns 0, which no name has, for anything that cannot be a name in the table.
 template <typename Char>
 constexpr std::uint64_t nameKey(std::basic_string_view<Char> name) {
     if (name.size() < kShortestName || name.size() > kLongestName) return 0;
     std::uint64_t key = 0;
-    for (const Char c : name) {
-        const auto unit = static_cast<std::make_unsigned_t<Char>>(c);
-        if (unit >= 0x80) return 0;
-        key = key << 7 | unit;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto unit = static_cast<std::make_unsigned_t<Char>>(name[i]);
+        if (unit == 0 || unit >= 0x80) return 0;
+        key |= std::uint64_t{unit} << (8 * i);
     }
-    return key | std::uint64_t{name.size()} << 56;
+    return key;
 }
 
 constexpr std::u16string_view nameOf(std::u16string_view reference) {
@@ -394,6 +397,21 @@ std::optional<char16_t> lookupEntityName(std::string_view name) {
 
 std::optional<char16_t> lookupEntityName(std::u16string_view name) {
     return lookupName(name);
+}
+
+std::optional<char16_t> lookupEntityName(PaddedBytes name) {
+    if constexpr (std::endian::native != std::endian::little) return lookupName(name.view());
+    if (name.size() < kShortestName || name.size() > kLongestName) return std::nullopt;
+    std::uint64_t word;
+    std::memcpy(&word, name.data(), sizeof word);  // the name, then bytes of its tail
+    const std::size_t unused = 8 * (sizeof word - name.size());
+    const std::uint64_t key = word << unused >> unused;
+    // NUL or beyond ASCII is in no name; the bytes past the name count as neither.
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t highs = 0x8080808080808080u;
+    const std::uint64_t filled = key | (ones & ~(~std::uint64_t{0} >> unused));
+    if ((((filled - ones) & ~filled) | key) & highs) return std::nullopt;
+    return findKey(key);
 }
 
 }  // namespace gridmint

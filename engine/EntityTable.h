@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "PaddedBytes.h"
+
 namespace gridmint {
 
 struct EntityReference {
@@ -21,5 +23,7 @@ std::optional<char16_t> lookupEntity(std::u16string_view reference);
 // text before it is decoded) or as text.
 std::optional<char16_t> lookupEntityName(std::string_view name);
 std::optional<char16_t> lookupEntityName(std::u16string_view name);
+// The same for a name in bytes with a readable tail, read as one word.
+std::optional<char16_t> lookupEntityName(PaddedBytes name);
 
 }  // namespace gridmint

@@ -15,6 +15,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "ByteBlock.h"
 #include "EntityTable.h"
 
 namespace gridmint {
@@ -92,6 +93,22 @@ std::optional<ResolvedReference> resolveAt(std::basic_string_view<Char> text, st
     return ResolvedReference{*unit, *length};
 }
 
+#if defined(__SSE2__)
+// referenceLength with the units from the "&" on read as one block: the first ";" closes the
+// candidate unless an "&" or a byte beyond ASCII comes before it.
+std::optional<std::size_t> referenceLengthInBlock(PaddedBytes utf8, std::size_t at) {
+    using namespace byteblock;
+    const __m128i block = load(reinterpret_cast<const unsigned char*>(utf8.data()) + at);
+    const unsigned searched = firstBytes(std::min(utf8.size() - at, kLongestReference)) & ~1u;
+    const unsigned semicolons = equalTo(block, ';') & searched;
+    if (semicolons == 0) return std::nullopt;
+    const int semicolon = __builtin_ctz(semicolons);
+    const unsigned cuts = (equalTo(block, '&') | maskOf(block)) & searched;
+    if ((cuts & firstBytes(semicolon)) != 0) return std::nullopt;
+    return static_cast<std::size_t>(semicolon) + 1;
+}
+#endif
+
 }  // namespace
 
 Text unescapeEntities(Text text) {
@@ -126,6 +143,20 @@ std::optional<ResolvedReference> resolveReferenceAt(std::u16string_view text, st
 
 std::optional<ResolvedReference> resolveReferenceAt(std::string_view utf8, std::size_t at) {
     return resolveAt(utf8, at);
+}
+
+std::optional<ResolvedReference> resolveReferenceAt(PaddedBytes utf8, std::size_t at) {
+#if defined(__SSE2__)
+    const auto length = referenceLengthInBlock(utf8, at);
+    if (!length || *length < kShortestReference) return std::nullopt;
+    const auto unit = utf8.data()[at + 1] == '#'
+                          ? resolveReference(utf8.view().substr(at, *length))
+                          : lookupEntityName(utf8.substr(at + 1, *length - 2));
+    if (!unit) return std::nullopt;
+    return ResolvedReference{*unit, *length};
+#else
+    return resolveAt(utf8.view(), at);
+#endif
 }
 
 }  // namespace gridmint

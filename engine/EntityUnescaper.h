@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "PaddedBytes.h"
 #include "Text.h"
 
 namespace gridmint {
@@ -31,5 +32,7 @@ struct ResolvedReference {
 // is ASCII; so a decoder can resolve references before it decodes the rest of the bytes.
 std::optional<ResolvedReference> resolveReferenceAt(std::u16string_view text, std::size_t at);
 std::optional<ResolvedReference> resolveReferenceAt(std::string_view utf8, std::size_t at);
+// The same in UTF-8 bytes with a readable tail, where the candidate is found in one block.
+std::optional<ResolvedReference> resolveReferenceAt(PaddedBytes utf8, std::size_t at);
 
 }  // namespace gridmint

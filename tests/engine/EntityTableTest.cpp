@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <set>
+#include <string>
 
+#include "TestSupport.h"
 #include "Utf.h"
 
 namespace gridmint {
@@ -93,6 +95,14 @@ TEST(EntityTableTest, namesThatPackLikeARowAreUnknown) {
     for (const std::string_view name : kUnknownBytes) {
         SCOPED_TRACE(testing::PrintToString(name));
         EXPECT_EQ(lookupEntityName(name), std::nullopt);
+        EXPECT_EQ(lookupEntityName(test::PaddedCopy(name, 'x').bytes()), std::nullopt);
+    }
+    // A name read as one word with the bytes after it: those bytes never complete it.
+    for (const char* name : {"l", "am", "thetasy", "nbs", "ap"}) {
+        for (const char tail : {'t', 'p', 'm', 's', '\0'}) {
+            SCOPED_TRACE(testing::Message() << name << " + " << testing::PrintToString(tail));
+            EXPECT_EQ(lookupEntityName(test::PaddedCopy(name, tail).bytes()), std::nullopt);
+        }
     }
     constexpr std::u16string_view kUnknownText[] = {u"\u016Ct", u"\u0100lt", u"am\u3070"};
     for (const std::u16string_view name : kUnknownText) {
@@ -124,6 +134,9 @@ TEST(EntityTableTest, rowsAreWellFormedUniqueAndAscending) {
         EXPECT_EQ(lookupEntity(row.reference), row.codeUnit);
         EXPECT_EQ(lookupEntityName(name), row.codeUnit);
         EXPECT_EQ(lookupEntityName(toUtf8(name)), row.codeUnit);
+        for (const char tail : test::kTailBytes) {
+            EXPECT_EQ(lookupEntityName(test::PaddedCopy(toUtf8(name), tail).bytes()), row.codeUnit);
+        }
     }
     EXPECT_EQ(references.size(), 253u);
     EXPECT_EQ(tenUnitRows, 1u);

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "EntityTable.h"
+#include "TestSupport.h"
 #include "Utf.h"
 
 namespace gridmint {
@@ -168,7 +169,8 @@ TEST(EntityUnescaperTest, agreesWithBackwardRulesOnGeneratedText) {
 }
 
 // In UTF-8 bytes a character beyond ASCII spans two to four positions, in text one or two;
-// a reference must resolve, to the same unit, exactly where it does in the decoded text.
+// a reference must resolve, to the same unit, exactly where it does in the decoded text, and
+// the same when the bytes are read in blocks past their end.
 TEST(EntityUnescaperTest, bytesAndTextResolveTheSameReferences) {
     constexpr std::string_view kPieces[] = {
         "&",
@@ -186,6 +188,7 @@ TEST(EntityUnescaperTest, bytesAndTextResolveTheSameReferences) {
         "thetasym",
         "\xF0\x9F\x98\x80",
         "\xE3\x80\x80",
+        std::string_view("\0", 1),
     };
     std::mt19937 random(20240612);
     std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
@@ -206,6 +209,15 @@ TEST(EntityUnescaperTest, bytesAndTextResolveTheSameReferences) {
                 if (inBytes) {
                     EXPECT_EQ(inBytes->codeUnit, inText->codeUnit);
                     EXPECT_EQ(inBytes->length, inText->length);
+                }
+                // Read in one block, whatever follows the bytes.
+                const char tail = test::kTailBytes[round % std::size(test::kTailBytes)];
+                const auto inBlock =
+                    resolveReferenceAt(test::PaddedCopy(bytes, tail).bytes(), byte);
+                ASSERT_EQ(inBlock.has_value(), inBytes.has_value()) << "at byte " << byte;
+                if (inBlock) {
+                    EXPECT_EQ(inBlock->codeUnit, inBytes->codeUnit);
+                    EXPECT_EQ(inBlock->length, inBytes->length);
                 }
             }
             unit += lead >= 0xF0 ? 2 : 1;
