@@ -7,7 +7,6 @@
 #include <cstddef>
 
 #include "ByteBlock.h"
-#include "TextCodec.h"
 #include "Utf.h"
 
 namespace gridmint {
@@ -20,12 +19,14 @@ constexpr bool isLineBreakOrSpace(char16_t c) {
     return c == u' ' || c == u'\r' || c == u'\n';
 }
 
-// isWhiteSpace without asking ICU about the many units that cannot be white space: beyond
-// ASCII, Unicode's White_Space holds only U+0085, U+00A0 and units from U+1680 to U+3000.
+// isWhiteSpace without a call to ICU, for the units of every cell's ends: beyond ASCII,
+// Unicode's White_Space is U+0085, U+00A0, U+1680, U+2000 to U+200A, U+2028, U+2029, U+202F,
+// U+205F and U+3000. The decoder's tests hold this against isWhiteSpace for every unit.
 inline bool isWhiteSpaceUnit(char16_t c) {
     if (c < 0x80) return isAsciiWhiteSpace(static_cast<unsigned char>(c));
-    if (c != 0x85 && c != 0xA0 && (c < 0x1680 || c > 0x3000)) return false;
-    return isNonAsciiWhiteSpace(c);
+    if (c < 0x1680) return c == 0x85 || c == 0xA0;
+    if (c < 0x2000 || c > 0x3000) return c == 0x1680;
+    return c <= 0x200A || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 // Bytes that stand for themselves and need no further look: ASCII other than white space,
