@@ -132,7 +132,6 @@ class ScanAutomaton {
 
     const ScanCore& core(State state) const { return cores_[state]; }
     size_t stateCount() const { return cores_.size(); }
-    bool isComplete(State state) const { return progress_[state].complete; }
 
   private:
     // How far a state has been worked out, and the entries that wait for its run flags.
