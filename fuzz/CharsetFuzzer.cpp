@@ -28,7 +28,8 @@ void requireKnownEncoding(std::string_view charset) {
     require(HTMLTableParser::encodingForCharset(charset) == encoding,
             "the same charset maps to two numbers");
     // No rule's pattern holds "~", so wrapping the name in it adds and removes no match.
-    require(HTMLTableParser::encodingForCharset("~" + std::string(charset) + "~") == encoding,
+    require(HTMLTableParser::encodingForCharset(std::string("~").append(charset).append("~")) ==
+                encoding,
             "the mapping depends on where in the name a pattern stands");
 }
 

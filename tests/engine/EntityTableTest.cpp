@@ -108,7 +108,7 @@ TEST(EntityTableTest, namesThatPackLikeARowAreUnknown) {
     for (const std::u16string_view name : kUnknownText) {
         SCOPED_TRACE(toUtf8(name));
         EXPECT_EQ(lookupEntityName(name), std::nullopt);
-        EXPECT_EQ(lookupEntity(u"&" + Text(name) + u";"), std::nullopt);
+        EXPECT_EQ(lookupEntity(Text(u"&").append(name).append(u";")), std::nullopt);
     }
 }
 

@@ -105,7 +105,7 @@ TEST(EntityUnescaperTest, textWithoutAmpersandIsNotCopied) {
 TEST(EntityUnescaperTest, everyTableRowResolvesInsideText) {
     for (const EntityReference& row : entityTable) {
         SCOPED_TRACE(toUtf8(row.reference));
-        const Text input = u"[" + Text(row.reference) + u"]";
+        const Text input = Text(u"[").append(row.reference).append(u"]");
         EXPECT_EQ(stringByUnescapingFromHTML(input), (Text{u'[', row.codeUnit, u']'}));
     }
 }

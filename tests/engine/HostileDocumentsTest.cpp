@@ -263,7 +263,7 @@ TEST_F(HostileDocuments, deeplyNestedTables) {
         page += "<table><tr><td>c" + std::to_string(i);
         // Three tag ends leave three spaces between words, which become two.
         if (i > 0) firstCell += u"  ";
-        firstCell += text("c" + std::to_string(i));
+        firstCell += text(std::string("c").append(std::to_string(i)));
     }
     page += repeated("</td></tr></table>", levels);
     const ResultDictionary& result = parse(std::move(page));

@@ -149,11 +149,13 @@ std::string referenceJson(const ResultDictionary& result) {
     std::string out = "{";
     for (size_t t = 0; t < result.size(); ++t) {
         const auto& [name, table] = result.at(t);
-        out += (t > 0 ? "," : "") + referenceJsonString(name) + ":[";
+        if (t > 0) out += ",";
+        out += referenceJsonString(name) + ":[";
         for (size_t r = 0; r < table.size(); ++r) {
             out += r > 0 ? ",[" : "[";
             for (size_t c = 0; c < table[r].size(); ++c) {
-                out += (c > 0 ? "," : "") + referenceJsonString(table[r][c]);
+                if (c > 0) out += ",";
+                out += referenceJsonString(table[r][c]);
             }
             out += "]";
         }
