@@ -24,11 +24,11 @@ ScanAutomaton::ScanAutomaton() {
 // The state of `core`, added when new, with a row whose entries are all pending.
 ScanAutomaton::State ScanAutomaton::addState(const ScanCore& core) {
     const std::uint32_t key = core.key();
-    if (const auto found = stateOfKey_.find(key)) return *found;
+    if (const auto found = stateOfKey_.find(key); found != stateOfKey_.end()) return found->second;
     // Every row must be reachable with a 16-bit index; the core has far fewer states.
     if ((cores_.size() + 1) * rowLength() > 0x10000) std::abort();
     const auto state = static_cast<State>(cores_.size());
-    stateOfKey_.insert(key, state);
+    stateOfKey_.emplace(key, state);
     cores_.push_back(core);
     progress_.emplace_back();
     transitions_.resize(transitions_.size() + columnCount());

@@ -18,10 +18,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "ScanCore.h"
-#include "StateIndex.h"
 
 namespace gridmint {
 
@@ -149,7 +149,7 @@ class ScanAutomaton {
 
     std::vector<ScanCore> cores_;
     std::vector<Progress> progress_;
-    StateIndex stateOfKey_;
+    std::unordered_map<std::uint32_t, State> stateOfKey_;
     std::vector<Transition> transitions_;  // state * columnCount() + column
     std::vector<Run> runs_;
     std::vector<Entry> rows_;  // rowOf(state) + 0: the run; + column + 1: the transition
