@@ -84,6 +84,26 @@ template <typename Bytes>
     }
 }
 
+// Writes the byte at `p` that is not plain text (one beyond ASCII, "&", white space or a
+// control) and moves `p` past what it used; false when the bytes there are not strict UTF-8.
+template <typename Bytes>
+[[gnu::always_inline]] inline bool putSpecialByte(Bytes bytes, const unsigned char*& p,
+                                                  const unsigned char* end, FlatTextWriter& out) {
+    const unsigned char b = *p;
+    if (b >= 0x80) {
+        const int length = putUtf8Character(p, end, out);
+        p += length;
+        return length != 0;
+    }
+    if (b == '&') {
+        putReferenceOrAmpersand(bytes, p, out);
+    } else {
+        out.put(b);
+        ++p;
+    }
+    return true;
+}
+
 // The strict UTF-8 bytes of a run, references resolved, into `out`. False when the bytes are
 // not strict UTF-8; the caller then starts again on the general road.
 bool writeUtf8Run(std::string_view bytes, FlatTextWriter& out) {
@@ -98,15 +118,8 @@ bool writeUtf8Run(std::string_view bytes, FlatTextWriter& out) {
         const unsigned char b = *p;
         if (plainBytes[b]) {
             p = out.putPlainBytes(p, end);
-        } else if (b >= 0x80) {
-            const int length = putUtf8Character(p, end, out);
-            if (length == 0) return false;
-            p += length;
-        } else if (b == '&') {
-            putReferenceOrAmpersand(bytes, p, out);
-        } else {
-            out.put(b);
-            ++p;
+        } else if (!putSpecialByte(bytes, p, end, out)) {
+            return false;
         }
     }
     return true;
@@ -187,20 +200,14 @@ bool writeUtf8RunInBlocks(PaddedBytes bytes, FlatTextWriter& out) {
     const auto* const end = run.end;
     while (p < end) {
         const unsigned char b = *p;
+        // A character beyond ASCII before the text has begun goes alone, since it is dropped
+        // if it is White_Space; once the text has begun it is written with the text around it.
         if (plainBytes[b] || (b >= 0x80 && out.hasBegun())) {
             const auto* const stop = out.putInnerText(p, end);
             if (stop == p) return false;  // not strict UTF-8
             p = stop;
-        } else if (b >= 0x80) {
-            // The first unit of the text, which is dropped if it is White_Space.
-            const int length = putUtf8Character(p, end, out);
-            if (length == 0) return false;
-            p += length;
-        } else if (b == '&') {
-            putReferenceOrAmpersand(bytes, p, out);
-        } else {
-            out.put(b);
-            ++p;
+        } else if (!putSpecialByte(bytes, p, end, out)) {
+            return false;
         }
     }
     return true;
