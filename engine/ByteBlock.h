@@ -27,6 +27,14 @@ inline unsigned equalTo(__m128i block, char byte) {
     return maskOf(_mm_cmpeq_epi8(block, _mm_set1_epi8(byte)));
 }
 
+// Bytes equal to any of `bytes`, with one mask taken for all of them.
+template <typename... Bytes>
+inline unsigned equalToAny(__m128i block, char first, Bytes... others) {
+    __m128i hits = _mm_cmpeq_epi8(block, _mm_set1_epi8(first));
+    ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(others)))), ...);
+    return maskOf(hits);
+}
+
 // Bytes below `bound` (at most 0x7F), and every byte from 0x80 up: compared as signed bytes,
 // those are negative.
 inline unsigned belowOrBeyondAscii(__m128i block, char bound) {

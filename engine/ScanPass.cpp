@@ -17,12 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ByteBlock.h"
 #include "Log.h"
 #include "Utf.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace gridmint {
 
@@ -43,14 +40,11 @@ template <bool dashes>
     if (from >= end || isStop(*from)) return from;
     const unsigned char* p = from + 1;  // that byte is already looked at
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    const __m128i gt = _mm_set1_epi8('>');
     for (; end - p >= 16; p += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, lt), _mm_cmpeq_epi8(chunk, gt));
-        if constexpr (dashes) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, _mm_set1_epi8('-')));
-        const int mask = _mm_movemask_epi8(hits);
-        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        const __m128i block = byteblock::load(p);
+        const unsigned stops = dashes ? byteblock::equalToAny(block, '<', '>', '-')
+                                      : byteblock::equalToAny(block, '<', '>');
+        if (stops != 0) return p + __builtin_ctz(stops);
     }
 #endif
     for (; p < end; ++p) {
