@@ -27,6 +27,11 @@ constexpr bool isWhiteSpaceByte(unsigned char b) {
     return b == 0x20 || (b >= 0x09 && b <= 0x0D);
 }
 
+// The bytes that end a tag name: tab, line feed, form feed, carriage return, space, "/", ">".
+constexpr bool endsTagName(unsigned char b) {
+    return b == 0x20 || b == 0x09 || b == 0x0A || b == 0x0C || b == 0x0D || b == '/' || b == '>';
+}
+
 constexpr bool matchesLetter(unsigned char b, char letter) {
     return (b | 0x20) == static_cast<unsigned char>(letter);
 }
@@ -52,18 +57,22 @@ enum class TagKind : std::uint8_t { opener, closer };
 //   afterOpen      "t"        (openers only)    letter 0
 //   afterSlash     tag white space              afterSlash
 //   afterSlash     "t"                          letter 0
-//   letter k       letter k of the name         letter k+1, or completion on the last letter
+//   letter k       letter k of the name         letter k+1
+//   last letter    the name's last letter       idle; completion if the name ends after it
 //   any            anything else                idle
 //
 // The letters after "t": "able" (table), "r" (row), "d" (cell opener), "d" or "h" (cell
-// closer, the `finalAlternative`). Matching is by prefix: "<tablex" opens a table and
-// "</thead" ends a cell.
+// closer, the `finalAlternative`). A tag is known by its whole name: the last letter
+// completes only when the byte after it ends a tag name (see endsTagName) or the page ends
+// there, so "<tablex", "</thead" and "<tr-group" are not table, cell or row tags. The caller
+// says which with `nameEndsAfter`; the completion still happens on the last letter itself.
 template <TagKind kind, Name name, char finalAlternative = 0>
 class TagRecogniser {
   public:
     constexpr bool idle() const { return state_ == idleState; }
 
-    constexpr bool feed(unsigned char b) {
+    // `nameEndsAfter`: the byte after b ends a tag name, or there is no byte after b.
+    constexpr bool feed(unsigned char b, bool nameEndsAfter) {
         switch (state_) {
             case idleState:
                 if (b == '<') state_ = afterOpen;
@@ -80,7 +89,7 @@ class TagRecogniser {
                 if (isTagWhiteSpace(b)) return false;
                 state_ = matchesLetter(b, 't') ? firstLetter : idleState;
                 return false;
-            default: return feedLetter(b);
+            default: return feedLetter(b, nameEndsAfter);
         }
     }
 
@@ -90,14 +99,14 @@ class TagRecogniser {
     static constexpr std::uint8_t afterSlash = 2;
     static constexpr std::uint8_t firstLetter = 3;  // letter k is state firstLetter + k
 
-    constexpr bool feedLetter(unsigned char b) {
+    constexpr bool feedLetter(unsigned char b, bool nameEndsAfter) {
         const size_t k = state_ - firstLetter;
         const bool last = k + 1 == name.length;
         const bool fits = matchesLetter(b, name.letters[k]) ||
                           (finalAlternative != 0 && last && matchesLetter(b, finalAlternative));
         if (!fits || last) {
             state_ = idleState;
-            return fits;
+            return fits && nameEndsAfter;
         }
         ++state_;
         return false;

@@ -44,8 +44,8 @@ void ScanAutomaton::addTransitions(State state) {
     for (std::uint8_t column = 0; column < columnCount(); ++column) {
         ScanCore next = cores_[state];
         const bool opensComment = column == scanColumns.commentOpener;
-        const std::uint8_t actions =
-            stepScanCore(next, scanColumns.representative[column], opensComment);
+        const std::uint8_t actions = stepScanCore(next, scanColumns.representative[column],
+                                                  opensComment, scanColumns.nameEndsAfter[column]);
         const State target = addState(next);  // may grow transitions_
         transitions_[static_cast<size_t>(state) * columnCount() + column] = {target, actions};
     }

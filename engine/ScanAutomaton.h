@@ -25,12 +25,16 @@
 
 namespace gridmint {
 
-// The columns of the automaton's table, by byte.
+// The columns of the automaton's table, by byte. Two kinds of byte depend on what follows
+// them, and have a second column for that case: a "<" that opens a comment, and the last
+// letter of a table, row or cell name ("e", "r", "d", "h") when a tag name ends after it.
 struct ScanColumns {
     std::uint8_t ofByte[256] = {};
+    std::uint8_t whenNameEndsAfter[256] = {};  // the second column of a last letter, else 0
     std::uint8_t commentOpener = 0;
     std::uint8_t count = 0;
     unsigned char representative[32] = {};  // a byte of each column
+    bool nameEndsAfter[32] = {};            // the column is a last letter before a name's end
 };
 
 // Column 0 holds every byte the core does not look for.
@@ -50,16 +54,28 @@ constexpr ScanColumns makeScanColumns() {
         result.ofByte[lower] = column;
         result.ofByte[lower - 0x20] = column;  // the upper-case letter
     }
+    for (const char letter : {'d', 'e', 'h', 'r'}) {
+        const auto lower = static_cast<unsigned char>(letter);
+        const std::uint8_t column = addColumn(lower);
+        result.nameEndsAfter[column] = true;
+        result.whenNameEndsAfter[lower] = column;
+        result.whenNameEndsAfter[lower - 0x20] = column;
+    }
     result.commentOpener = addColumn('<');
     return result;
 }
 
 inline constexpr ScanColumns scanColumns = makeScanColumns();
 
-// Each byte's column plus one: where its transition sits in a row of the scan's table.
+// Each byte's column plus one: where its transition sits in a row of the scan's table. The
+// bytes whose column depends on the next bytes have `looksAhead` set as well.
+inline constexpr std::uint8_t looksAhead = 0x80;
 inline constexpr auto entryOfByte = [] {
     std::array<std::uint8_t, 256> entries{};
-    for (size_t b = 0; b < 256; ++b) entries[b] = scanColumns.ofByte[b] + 1;
+    for (size_t b = 0; b < 256; ++b) {
+        entries[b] = scanColumns.ofByte[b] + 1;
+        if (b == '<' || scanColumns.whenNameEndsAfter[b] != 0) entries[b] |= looksAhead;
+    }
     return entries;
 }();
 
@@ -98,9 +114,13 @@ class ScanAutomaton {
     static constexpr size_t rowLength() { return columnCount() + 1; }
     static constexpr Row rowOf(State state) { return static_cast<Row>(state * rowLength()); }
     static constexpr State stateOf(size_t row) { return static_cast<State>(row / rowLength()); }
-    // The entry of a byte in column c is row + c + 1.
-    static size_t entryOf(unsigned char b) { return entryOfByte[b]; }
+    // The entry of a byte in column c is row + c + 1; `looksAhead` set means that the
+    // entry depends on the next bytes too (see entryAfterLookingAhead).
+    static std::uint8_t entryOf(unsigned char b) { return entryOfByte[b]; }
     static constexpr std::uint8_t commentOpenerEntry() { return scanColumns.commentOpener + 1; }
+    static std::uint8_t nameEndEntry(unsigned char b) {
+        return scanColumns.whenNameEndsAfter[b] + 1;
+    }
 
     // The automaton of the calling thread. States are added the first time a scan reaches
     // them, so a small page pays for the few states it uses, and a thread never sees another
@@ -118,8 +138,13 @@ class ScanAutomaton {
     // Adds and completes every reachable state (for tests).
     void completeAll();
 
-    // The column of byte b; a "<" that opens a comment has a column of its own.
+    // The column of byte b; a "<" that opens a comment, and a name's last letter before the
+    // name's end, have columns of their own.
     static std::uint8_t columnOf(unsigned char b) { return scanColumns.ofByte[b]; }
+    static std::uint8_t columnOf(unsigned char b, bool nameEndsAfter) {
+        const std::uint8_t second = scanColumns.whenNameEndsAfter[b];
+        return nameEndsAfter && second != 0 ? second : scanColumns.ofByte[b];
+    }
     static constexpr std::uint8_t commentOpenerColumn() { return scanColumns.commentOpener; }
     static constexpr size_t columnCount() { return scanColumns.count; }
 

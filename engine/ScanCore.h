@@ -65,8 +65,11 @@ struct ScanCore {
     }
 };
 
-// Moves the core over b; `opensComment` says whether b is a "<" followed by "!--".
-inline std::uint8_t stepScanCore(ScanCore& core, unsigned char b, bool opensComment) {
+// Moves the core over b. What follows b matters twice: `opensComment` says whether b is a "<"
+// followed by "!--", and `nameEndsAfter` whether the byte after b ends a tag name (or there is
+// none), which a table, row or cell name needs after its last letter.
+inline std::uint8_t stepScanCore(ScanCore& core, unsigned char b, bool opensComment,
+                                 bool nameEndsAfter) {
     std::uint8_t actions = 0;
 
     // Step 1: tag or text. A tag byte is any byte inside a tag other than its ">".
@@ -110,7 +113,7 @@ inline std::uint8_t stepScanCore(ScanCore& core, unsigned char b, bool opensComm
     if (core.scriptCloser.feed(b)) core.script = false;
 
     // Step 8: tables, rows and cells.
-    if (!core.isScriptOrComment) actions |= core.tableTags.feed(b);
+    if (!core.isScriptOrComment) actions |= core.tableTags.feed(b, nameEndsAfter);
     return actions;
 }
 

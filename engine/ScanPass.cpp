@@ -155,9 +155,7 @@ void ScanPass::runAutomaton() {
         }
         const unsigned char b = *p++;
         size_t entry = ScanAutomaton::entryOf(b);
-        if (b == '<' && opensComment(static_cast<size_t>(p - data_))) {
-            entry = ScanAutomaton::commentOpenerEntry();
-        }
+        if (entry & looksAhead) entry = entryAfterLookingAhead(b, static_cast<size_t>(p - data_));
         const ScanAutomaton::Entry transition = rows[row + entry];
         row = transition.next;
         runFlags = transition.runFlags;
@@ -197,14 +195,29 @@ size_t ScanPass::stepThroughTableStartTag(size_t position) {
 void ScanPass::processByte(unsigned char b, size_t next) {
     if (tableStartTag_) stepAttributeValue(b);
     if (b == '>') tableStartTag_ = false;
-    perform(stepScanCore(core_, b, b == '<' && opensComment(next)), b);
+    perform(stepScanCore(core_, b, b == '<' && opensComment(next), nameEndsAt(next)), b);
     if (tableStartTag_ && !core_.isScriptOrComment) feedAttributeRecognisers(b);
+}
+
+// The automaton's entry for a "<" or a name's last letter, which depends on what follows.
+size_t ScanPass::entryAfterLookingAhead(unsigned char b, size_t next) const {
+    if (b == '<') {
+        return opensComment(next) ? ScanAutomaton::commentOpenerEntry()
+                                  : ScanAutomaton::entryOf(b) & ~looksAhead;
+    }
+    return nameEndsAt(next) ? ScanAutomaton::nameEndEntry(b)
+                            : ScanAutomaton::entryOf(b) & ~looksAhead;
 }
 
 // True when the three bytes from `next` are "!--".
 inline bool ScanPass::opensComment(size_t next) const {
     return next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
            data_[next + 2] == '-';
+}
+
+// True when a tag name ends at `next`: the page ends there or its byte ends a name.
+inline bool ScanPass::nameEndsAt(size_t next) const {
+    return next >= length_ || endsTagName(data_[next]);
 }
 
 inline void ScanPass::perform(std::uint8_t actions, unsigned char b) {

@@ -23,6 +23,8 @@ class ScanPass {
     size_t stepThroughTableStartTag(size_t position);
     void processByte(unsigned char b, size_t next);
     bool opensComment(size_t next) const;
+    bool nameEndsAt(size_t next) const;
+    size_t entryAfterLookingAhead(unsigned char b, size_t next) const;
     void perform(std::uint8_t actions, unsigned char b);
     void performCompletions(std::uint8_t completions);
     void stepAttributeValue(unsigned char b);

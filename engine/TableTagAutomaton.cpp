@@ -19,14 +19,14 @@ struct Recognisers {
     TagRecogniser<TagKind::closer, "d", 'h'> cellCloser;
     TagRecogniser<TagKind::opener, "d"> cellOpener;
 
-    std::uint8_t feed(unsigned char b) {
+    std::uint8_t feed(unsigned char b, bool nameEndsAfter) {
         std::uint8_t done = 0;
-        if (tableCloser.feed(b)) done |= TableTagAutomaton::tableEnd;
-        if (tableOpener.feed(b)) done |= TableTagAutomaton::tableStart;
-        if (rowCloser.feed(b)) done |= TableTagAutomaton::rowEnd;
-        if (rowOpener.feed(b)) done |= TableTagAutomaton::rowStart;
-        if (cellCloser.feed(b)) done |= TableTagAutomaton::cellEnd;
-        if (cellOpener.feed(b)) done |= TableTagAutomaton::cellStart;
+        if (tableCloser.feed(b, nameEndsAfter)) done |= TableTagAutomaton::tableEnd;
+        if (tableOpener.feed(b, nameEndsAfter)) done |= TableTagAutomaton::tableStart;
+        if (rowCloser.feed(b, nameEndsAfter)) done |= TableTagAutomaton::rowEnd;
+        if (rowOpener.feed(b, nameEndsAfter)) done |= TableTagAutomaton::rowStart;
+        if (cellCloser.feed(b, nameEndsAfter)) done |= TableTagAutomaton::cellEnd;
+        if (cellOpener.feed(b, nameEndsAfter)) done |= TableTagAutomaton::cellStart;
         return done;
     }
 
@@ -46,14 +46,15 @@ Built build() {
     Built built;
     std::vector<Recognisers> states{Recognisers{}};
     for (size_t i = 0; i < states.size(); ++i) {
-        for (int byte = 0; byte < 256; ++byte) {
+        for (int symbol = 0; symbol < TableTagAutomaton::symbolCount; ++symbol) {
             Recognisers next = states[i];
-            const std::uint8_t done = next.feed(static_cast<unsigned char>(byte));
+            const std::uint8_t done =
+                next.feed(static_cast<unsigned char>(symbol & 0xFF), symbol >= 256);
             size_t id = 0;
             while (id < states.size() && !(states[id] == next)) ++id;
             if (id == states.size()) states.push_back(next);
             if (states.size() > TableTagAutomaton::maxStates) std::abort();  // cannot happen
-            built.table[i][byte] = {static_cast<std::uint8_t>(id), done};
+            built.table[i][symbol] = {static_cast<std::uint8_t>(id), done};
         }
     }
     built.states = static_cast<int>(states.size());

@@ -1,7 +1,8 @@
 // The six table, row and cell recognisers run together as one automaton: its states are the
 // reachable combinations of their states, so one table look-up per byte advances all six.
 // The table is built once, at start-up, by running the recognisers themselves over every byte
-// from every reachable combination, so it behaves exactly as they do side by side.
+// (followed by a name end or not) from every reachable combination, so it behaves exactly as
+// they do side by side.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +23,11 @@ class TableTagAutomaton {
 
     TableTagAutomaton() : table_(&table()) {}
 
-    // Feeds one byte; returns the completions it caused (0 for none).
-    std::uint8_t feed(unsigned char b) {
-        const Transition t = (*table_)[state_][b];
+    // Feeds one byte; returns the completions it caused (0 for none). `nameEndsAfter` says
+    // whether the byte after b ends a tag name (or there is none): only then does a name's
+    // last letter complete it.
+    std::uint8_t feed(unsigned char b, bool nameEndsAfter) {
+        const Transition t = (*table_)[state_][symbolOf(b, nameEndsAfter)];
         state_ = t.next;
         return t.completions;
     }
@@ -38,7 +41,12 @@ class TableTagAutomaton {
         std::uint8_t completions;
     };
     static constexpr int maxStates = 64;
-    using Table = Transition[maxStates][256];
+    // A byte together with what follows it: b, or b + 256 when a tag name ends after it.
+    static constexpr int symbolCount = 512;
+    static constexpr int symbolOf(unsigned char b, bool nameEndsAfter) {
+        return b + (nameEndsAfter ? 256 : 0);
+    }
+    using Table = Transition[maxStates][symbolCount];
 
     // The number of reachable states (for tests).
     static int stateCount();

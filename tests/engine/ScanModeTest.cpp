@@ -180,13 +180,16 @@ TEST(ScanAutomaton, agreesWithTheCoreStepEverywhere) {
     ScanAutomaton& automaton = ScanAutomaton::forThisThread();
     automaton.completeAll();
     for (ScanAutomaton::State state = 0; state < automaton.stateCount(); ++state) {
-        for (int symbol = 0; symbol <= 256; ++symbol) {
-            const bool opensComment = symbol == 256;
-            const auto b = static_cast<unsigned char>(opensComment ? '<' : symbol);
+        // Every byte, followed by a name's end or not, and a "<" that opens a comment.
+        for (int symbol = 0; symbol <= 512; ++symbol) {
+            const bool opensComment = symbol == 512;
+            const bool nameEndsAfter = symbol >= 256 && !opensComment;
+            const auto b = static_cast<unsigned char>(opensComment ? '<' : symbol & 0xFF);
             ScanCore core = automaton.core(state);
-            const std::uint8_t actions = stepScanCore(core, b, opensComment);
-            const auto transition = automaton.step(
-                state, opensComment ? automaton.commentOpenerColumn() : automaton.columnOf(b));
+            const std::uint8_t actions = stepScanCore(core, b, opensComment, nameEndsAfter);
+            const auto transition =
+                automaton.step(state, opensComment ? automaton.commentOpenerColumn()
+                                                   : automaton.columnOf(b, nameEndsAfter));
             ASSERT_EQ(automaton.core(transition.next).key(), core.key()) << state << " " << symbol;
             ASSERT_EQ(transition.actions, actions) << state << " " << symbol;
         }
@@ -204,9 +207,11 @@ TEST(ScanAutomaton, agreesWithTheCoreStepEverywhere) {
         if (!run.skippable) continue;
         ASSERT_EQ(row[0].next, ScanAutomaton::rowOf(run.target)) << state;
         ScanCore core = automaton.core(state);
-        for (const unsigned char b : {'a', 'T', ' ', '\n', '/', '!', '\xC3', '\0'}) {
-            ASSERT_EQ(stepScanCore(core, b, false), run.actions) << state;
-            ASSERT_EQ(core.key(), automaton.core(run.target).key()) << state;
+        for (const unsigned char b : {'a', 'T', 'e', 'D', ' ', '\n', '/', '!', '\xC3', '\0'}) {
+            for (const bool nameEndsAfter : {false, true}) {
+                ASSERT_EQ(stepScanCore(core, b, false, nameEndsAfter), run.actions) << state;
+                ASSERT_EQ(core.key(), automaton.core(run.target).key()) << state;
+            }
         }
     }
 }

@@ -1,6 +1,10 @@
 // Whole pages through the bytes route, checked by the tables they give.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
+#include "ScanCore.h"
 #include "TestSupport.h"
 
 namespace gridmint {
@@ -18,12 +22,20 @@ struct PageCase {
 constexpr PageCase structureCases[] = {
     {"simpleTable", "<table><tr><td>a</td><td>b</td></tr></table>", "noclass 1: [a|b]"},
     {"upperCaseAndTagWhiteSpace", "<TABLE><Tr>< td >x< / TD ></tr></table>", "noclass 1: [x]"},
-    {"theadEndEndsACell", "<table><thead><tr><th>H</th></tr></thead><tr><td>v</td></tr></table>",
-     "noclass 1: [H] [|v]"},
+    // A tag is known by its whole name: "</thead>" ends no cell, so columns stay in place.
+    {"theadEndEndsNoCell",
+     "<table><thead><tr><th>a</th><th>b</th></tr></thead><tbody><tr><th>0</th><td>6</td>"
+     "<td>7</td></tr></tbody></table>",
+     "noclass 1: [a|b] [0|6|7]"},
+    {"theadEndLeavesCellTextWaiting",
+     "<table><tr><th>h</th><td>d</thead></tr><tr><td>e</td></tr></table>", "noclass 1: [h] [d  e]"},
     {"tbodyDoesNothing", "<table><tbody><tr><td>a</td></tr></tbody></table>", "noclass 1: [a]"},
-    {"prefixMatchOpensAndCloses", "<tablex><tr><td>a</td></tr></tablex>", "noclass 1: [a]"},
-    {"trackEndEndsARow", "<table><tr><td>a</td></track><td>b</td></tr></table>",
-     "noclass 1: [a] [b]"},
+    {"longerNamesAreOtherTags", "<tablex><table-view><tr-group><tdx>a</tablex>", ""},
+    {"trackInCellEndsNoRow",
+     "<table><tr><td><video><track></video>a</td></track><td>b</td></tr></table>",
+     "noclass 1: [a|b]"},
+    {"closersFollowedByNameEnds", "<table><tr/><td/>a</td\f></tr\n></table\t>", "noclass 1: [a]"},
+    {"nameEndingAtPageEnd", "<table><tr><td>a</td></tr></table", "noclass 1: [a]"},
     {"tagInsideCellSeparatesWords", "<table><tr><td>a<br>b</td></tr></table>", "noclass 1: [a b]"},
     {"bracketInTextSeparatesWords", "<table><tr><td>a>b</td></tr></table>", "noclass 1: [a b]"},
     {"missingCellEndJoinsCells", "<table><tr><td>a<td>b</td></tr></table>", "noclass 1: [a b]"},
@@ -116,6 +128,41 @@ void checkCases(const PageCase* begin, const PageCase* end) {
 
 TEST(ScanPass, tableStructure) {
     checkCases(std::begin(structureCases), std::end(structureCases));
+}
+
+// Each of the six table, row and cell tags completes on its last letter only when a tag name
+// ends after it: at a name-ending byte or at the end of the page, not at a letter, digit or
+// "-". Stepped through the core directly, so the completion bit itself is seen.
+TEST(ScanCore, tagIsKnownByItsWholeName) {
+    struct Tag {
+        const char* text;
+        std::uint8_t completion;
+    };
+    constexpr Tag tags[] = {
+        {"<table", TableTagAutomaton::tableStart}, {"</table", TableTagAutomaton::tableEnd},
+        {"<tr", TableTagAutomaton::rowStart},      {"</TR", TableTagAutomaton::rowEnd},
+        {"<td", TableTagAutomaton::cellStart},     {"</td", TableTagAutomaton::cellEnd},
+        {"< / th", TableTagAutomaton::cellEnd},
+    };
+    const std::pair<std::string, bool> followers[] = {
+        {"\t", true}, {"\n", true}, {"\f", true}, {"\r", true}, {" ", true},  {"/", true},
+        {">", true},  {"", true},   {"x", false}, {"2", false}, {"-", false}, {"\v", false},
+    };
+    for (const Tag& tag : tags) {
+        for (const auto& [follower, completes] : followers) {
+            const std::string page = std::string(tag.text) + follower;
+            SCOPED_TRACE("\"" + page + "\"");
+            ScanCore core;
+            std::uint8_t completions = 0;
+            for (size_t i = 0; i < page.size(); ++i) {
+                const bool nameEndsAfter =
+                    i + 1 == page.size() || endsTagName(static_cast<unsigned char>(page[i + 1]));
+                completions |=
+                    stepScanCore(core, static_cast<unsigned char>(page[i]), false, nameEndsAfter);
+            }
+            EXPECT_EQ((completions & tag.completion) != 0, completes);
+        }
+    }
 }
 
 TEST(ScanPass, commentsAndScriptsMask) {

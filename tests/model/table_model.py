@@ -43,6 +43,7 @@ QUOTE, APOSTROPHE = 0x22, 0x27
 
 # Bytes that may stand around a tag's name and between "<" and "/".
 TAG_WHITE_SPACE = frozenset(b"\t\n\r ")
+NAME_END = frozenset(b"\t\n\x0c\r />")
 
 # A byte is tested against the white space set after widening it as a signed
 # value, so only these single bytes are members; 0x85 and 0xA0 widen to
@@ -335,7 +336,9 @@ class Collection:
 
 class TagRecogniser:
     """Matches "<", optional white space, optional "/" and white space, then a
-    name, letters without regard to case, by prefix.
+    name, letters without regard to case. With `whole_name` the last letter
+    completes only when the next byte ends a tag name (or there is none);
+    without it, by prefix.
 
     State   byte                               next
     idle    "<"                                after "<"
@@ -349,8 +352,10 @@ class TagRecogniser:
     """
 
     def __init__(self, name: str, closer: bool, space_after_lt: bool = True,
-                 space_after_slash: bool = True, last_alternative: str | None = None):
+                 space_after_slash: bool = True, last_alternative: str | None = None,
+                 whole_name: bool = False):
         self.name = name
+        self.whole_name = whole_name
         self.closer = closer
         self.space_after_lt = space_after_lt
         self.space_after_slash = space_after_slash
@@ -367,14 +372,14 @@ class TagRecogniser:
         return last and self.last_alternative is not None and matches_letter(
             byte, self.last_alternative)
 
-    def _matched(self, count: int) -> bool:
+    def _matched(self, count: int, name_ends_after: bool) -> bool:
         if count == len(self.name):
             self.state = "idle"
-            return True
+            return name_ends_after or not self.whole_name
         self.state = count
         return False
 
-    def feed(self, byte: int) -> bool:
+    def feed(self, byte: int, name_ends_after: bool = True) -> bool:
         state = self.state
         if state == "idle":
             self.state = "<" if byte == LT else "idle"
@@ -384,19 +389,19 @@ class TagRecogniser:
             elif self.closer and byte == SLASH:
                 self.state = "/"
             elif not self.closer and self._letter_fits(byte, 0):
-                return self._matched(1)
+                return self._matched(1, name_ends_after)
             else:
                 self.state = "idle"
         elif state == "/":
             if self.space_after_slash and byte in TAG_WHITE_SPACE:
                 pass
             elif self._letter_fits(byte, 0):
-                return self._matched(1)
+                return self._matched(1, name_ends_after)
             else:
                 self.state = "idle"
         else:
             if self._letter_fits(byte, state):
-                return self._matched(state + 1)
+                return self._matched(state + 1, name_ends_after)
             self.state = "idle"
         return False
 
@@ -486,12 +491,13 @@ class ScanPass:
 
         self.script_opener = TagRecogniser("script", closer=False, space_after_lt=False)
         self.script_closer = TagRecogniser("script", closer=True, space_after_slash=False)
-        self.table_closer = TagRecogniser("table", closer=True)
-        self.table_opener = TagRecogniser("table", closer=False)
-        self.row_closer = TagRecogniser("tr", closer=True)
-        self.row_opener = TagRecogniser("tr", closer=False)
-        self.cell_closer = TagRecogniser("td", closer=True, last_alternative="h")
-        self.cell_opener = TagRecogniser("td", closer=False)
+        self.table_closer = TagRecogniser("table", closer=True, whole_name=True)
+        self.table_opener = TagRecogniser("table", closer=False, whole_name=True)
+        self.row_closer = TagRecogniser("tr", closer=True, whole_name=True)
+        self.row_opener = TagRecogniser("tr", closer=False, whole_name=True)
+        self.cell_closer = TagRecogniser("td", closer=True, last_alternative="h",
+                                         whole_name=True)
+        self.cell_opener = TagRecogniser("td", closer=False, whole_name=True)
         self.id_recogniser = AttributeRecogniser("id")
         self.class_recogniser = AttributeRecogniser("class")
 
@@ -595,22 +601,23 @@ class ScanPass:
         # 8: table structure
         if self.is_script_or_comment:
             return
-        if self.table_closer.feed(b):
+        ends = counter >= self.length or self.data[counter] in NAME_END
+        if self.table_closer.feed(b, ends):
             self.collection.end_table()
             self.in_table = False
-        if self.table_opener.feed(b):
+        if self.table_opener.feed(b, ends):
             self.in_table = True
             self.table_start_tag = True
-        if self.row_closer.feed(b):
+        if self.row_closer.feed(b, ends):
             self.collection.end_table_row()
             self.in_row = False
-        if self.row_opener.feed(b):
+        if self.row_opener.feed(b, ends):
             self.in_row = True
-        if self.cell_closer.feed(b):
+        if self.cell_closer.feed(b, ends):
             self.collection.end_table_data(self.decode(self.cell_text))
             self.cell_text.clear()
             self.in_cell = False
-        if self.cell_opener.feed(b):
+        if self.cell_opener.feed(b, ends):
             self.in_cell = True
         if self.table_start_tag:
             self.start_attribute_value(self.id_recogniser.feed(b), is_id=True)
