@@ -13,6 +13,17 @@ void logWhenVerbose(const Defaults& defaults, std::string_view message) {
     if (defaults.integerForKey(defaultsKey::verbosity) > 0) logLine(message);
 }
 
+// The byte order that a UTF-16 byte-order mark at the start of `bytes` gives: true for big
+// endian (FE FF), false for little endian (FF FE), nothing without a mark.
+std::optional<bool> utf16ByteOrder(std::string_view bytes) {
+    if (bytes.size() < 2) return std::nullopt;
+    const auto first = static_cast<unsigned char>(bytes[0]);
+    const auto second = static_cast<unsigned char>(bytes[1]);
+    if (first == 0xFE && second == 0xFF) return true;
+    if (first == 0xFF && second == 0xFE) return false;
+    return std::nullopt;
+}
+
 }  // namespace
 
 HTMLTableParser::HTMLTableParser(ByteBuffer bytes, TextEncoding encoding, const Defaults& settings)
@@ -26,6 +37,13 @@ std::unique_ptr<HTMLTableParser> HTMLTableParser::initWithData(ByteBuffer bytes,
                                                                TextEncoding useEncoding,
                                                                const Defaults& defaults,
                                                                ScanMode mode) {
+    // A page in UTF-16 would show the scan a NUL between every two characters, and no tag.
+    // Its mark says how to read it, so it is scanned as text is: as UTF-8, whatever charset
+    // it declares (which can only say UTF-16).
+    if (const auto bigEndian = utf16ByteOrder(bytes.view())) {
+        const Text text = decodeUtf16(bytes.view().substr(2), *bigEndian);
+        return makeParser(ByteBuffer(toUtf8(text)), encoding::utf8, defaults, false, mode);
+    }
     return makeParser(std::move(bytes), useEncoding, defaults, true, mode);
 }
 

@@ -122,6 +122,18 @@ void decodeLatin1(std::string_view bytes, Text& out) {
     for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
 }
 
+Text decodeUtf16(std::string_view bytes, bool bigEndian) {
+    Text out(bytes.size() / 2, u'\0');
+    const int high = bigEndian ? 0 : 1;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto highByte = static_cast<unsigned char>(bytes[2 * i + high]);
+        const auto lowByte = static_cast<unsigned char>(bytes[2 * i + 1 - high]);
+        out[i] = static_cast<char16_t>(highByte << 8 | lowByte);
+    }
+    if (bytes.size() % 2 != 0) out.push_back(u'\uFFFD');
+    return out;
+}
+
 void appendUtf8(std::string& out, std::u16string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];

@@ -26,6 +26,10 @@ bool isValidUtf8(std::string_view bytes);
 Text decodeLatin1(std::string_view bytes);
 void decodeLatin1(std::string_view bytes, Text& out);
 
+// The code units of UTF-16 bytes in the given byte order; an odd last byte becomes U+FFFD.
+// Surrogates are kept as they are, paired or not.
+Text decodeUtf16(std::string_view bytes, bool bigEndian);
+
 // UTF-8 of the text; a lone surrogate is written as U+FFFD.
 std::string toUtf8(std::u16string_view text);
 void appendUtf8(std::string& out, std::u16string_view text);

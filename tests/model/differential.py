@@ -522,7 +522,19 @@ class PageGenerator:
         data = self.soup() if r < 0.25 else self.charset_page() if r < 0.35 else self.page()
         encoding = self.rng.choices([4, 5, 12, 1, 0, 9, 10, 7],
                                     [10, 2, 2, 1, 1, 1, 0.5, 0.3])[0]
+        if self.chance(0.05):
+            data = self.utf16(data)
         return Case(data, encoding, self.chance(0.4), self.chance(0.2))
+
+    def utf16(self, data: bytes) -> bytes:
+        """The page's bytes as UTF-16 units behind a byte-order mark, sometimes with a lone
+        surrogate among them or an odd byte at the end."""
+        big = self.chance(0.5)
+        units = [bytes([0, b]) if big else bytes([b, 0]) for b in data]
+        if self.chance(0.3):
+            units.insert(self.rng.randrange(len(units) + 1), b"\xd8\x00" if big else b"\x00\xd8")
+        tail = b"x" if self.chance(0.3) else b""
+        return (b"\xfe\xff" if big else b"\xff\xfe") + b"".join(units) + tail
 
 
 # --------------------------------------------------------------------------

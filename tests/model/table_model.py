@@ -708,11 +708,25 @@ class Result:
 def extract(data: bytes, encoding: int = UTF8, consolidate: bool = False,
             verbosity: int = 0) -> Result | None:
     """The bytes route: None when no parser is made (no bytes)."""
+    if data[:2] in (b"\xff\xfe", b"\xfe\xff"):
+        # A UTF-16 page is scanned as its text's UTF-8, whatever it declares.
+        order = "le" if data[:1] == b"\xff" else "be"
+        body = data[2 : len(data) - len(data) % 2]
+        text = body.decode("utf-16-" + order, errors="surrogatepass")
+        text = "".join("\ufffd" if 0xD800 <= ord(c) <= 0xDFFF else c for c in text)
+        if len(data) % 2:
+            text += "\ufffd"
+        return _scan(text.encode("utf-8"), UTF8, consolidate, verbosity, honour_charset=False)
+    return _scan(data, encoding, consolidate, verbosity)
+
+
+def _scan(data: bytes, encoding: int, consolidate: bool, verbosity: int,
+          honour_charset: bool = True) -> Result | None:
     log = Log()
     use_encoding = encoding
     if encoding == 0 and verbosity > 0:
         log.write("parser initiated with nil text encoding")
-    charset = extract_charset(data)
+    charset = extract_charset(data) if honour_charset else None
     if charset is not None:
         declared = encoding_for_charset(charset)
         if declared != 0:
