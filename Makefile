@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize app bench fuzz format format-check clean
+.PHONY: all deps configure build run test test-sanitize app bench fuzz mutate format format-check clean
 
 all: build
 
@@ -26,6 +26,7 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@scripts/test-ratio
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer in
 # build-asan; any report (leaks included, the Qt tests too) fails the test that made it. A
@@ -54,6 +55,13 @@ bench:
 	  -DGRIDMINT_BUILD_APP=ON
 	cmake --build build-bench -j $(JOBS) --target bench_programs
 	bench/run-bench --build build-bench $(BENCH_FLAGS)
+
+# Samples MUTANTS small faults in the product's sources (SEED picks them) and reports which the
+# tests catch; it builds a copy in build-mutate and takes about a minute a mutant. Not in CI.
+MUTANTS ?= 60
+SEED ?= 1
+mutate: deps
+	scripts/mutate --mutants $(MUTANTS) --seed $(SEED) $(MUTATE_FLAGS)
 
 app: build
 	$(BUILD)/app/gridmint examples/world-cities.html
