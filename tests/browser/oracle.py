@@ -49,7 +49,7 @@ LABEL_CHANGES = {
     "unicode11utf8": "utf-8", "unicode20utf8": "utf-8", "x-unicode20utf8": "utf-8",
     "koi8-ru": "koi8-u", "csunicode": "utf-16le", "iso-10646-ucs-2": "utf-16le",
     "ucs-2": "utf-16le", "unicode": "utf-16le", "unicodefeff": "utf-16le",
-    "unicodefffe": "utf-16be", "csiso2022kr": "replacement", "hz-gb-2312": "replacement",
+    "unicodefffe": "utf-16be", "ms932": "shift_jis", "csiso2022kr": "replacement", "hz-gb-2312": "replacement",
     "iso-2022-cn": "replacement", "iso-2022-cn-ext": "replacement",
     "iso-2022-kr": "replacement", "replacement": "replacement",
 }
@@ -148,15 +148,18 @@ def _get_attribute(data: bytes, i: int):
     return (bytes(name), bytes(value), i) if i < n else (None, None, i)
 
 
+CHARSET_WORD = re.compile("charset", re.I | re.A)
+
+
 def charset_from_content(content: str | bytes) -> str | None:
     """The encoding a meta element's content attribute names, or None."""
     text = content.decode("latin-1") if isinstance(content, bytes) else content
     i = 0
     while True:
-        found = text.lower().find("charset", i)
-        if found < 0:
+        found = CHARSET_WORD.search(text, i)
+        if not found:
             return None
-        i = found + 7
+        i = found.end()
         while i < len(text) and text[i] in ASCII_WHITESPACE:
             i += 1
         if i < len(text) and text[i] == "=":
