@@ -115,6 +115,28 @@ void ScanPass::collectRunSlowly(size_t from, size_t to) {
     }
 }
 
+// The automaton's entry for a "<" or a name's last letter, which depends on what follows.
+[[gnu::always_inline]] inline size_t ScanPass::entryAfterLookingAhead(unsigned char b,
+                                                                      size_t next) const {
+    if (b == '<') {
+        return opensComment(next) ? ScanAutomaton::commentOpenerEntry()
+                                  : ScanAutomaton::entryOf(b) & ~looksAhead;
+    }
+    return nameEndsAt(next) ? ScanAutomaton::nameEndEntry(b)
+                            : ScanAutomaton::entryOf(b) & ~looksAhead;
+}
+
+// True when the three bytes from `next` are "!--".
+inline bool ScanPass::opensComment(size_t next) const {
+    return next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
+           data_[next + 2] == '-';
+}
+
+// True when a tag name ends at `next`: the page ends there or its byte ends a name.
+inline bool ScanPass::nameEndsAt(size_t next) const {
+    return next >= length_ || endsTagName(data_[next]);
+}
+
 // The automaton's state stands for core_ while it runs; core_ is brought up to date when a
 // table start tag sends the pass to stepping the core byte by byte, and at the end.
 //
@@ -156,11 +178,11 @@ void ScanPass::runAutomaton() {
         const unsigned char b = *p++;
         size_t entry = ScanAutomaton::entryOf(b);
         if (entry & looksAhead) entry = entryAfterLookingAhead(b, static_cast<size_t>(p - data_));
-        const ScanAutomaton::Entry transition = rows[row + entry];
-        row = transition.next;
-        runFlags = transition.runFlags;
-        if (transition.actions == 0) continue;
-        perform(transition.actions, b);
+        const ScanAutomaton::Entry* const transition = &rows[row + entry];
+        row = transition->next;
+        runFlags = transition->runFlags;
+        if (transition->actions == 0) continue;
+        perform(transition->actions, b);
         if (tableStartTag_) {
             core_ = automaton_->core(ScanAutomaton::stateOf(row));
             feedAttributeRecognisers(b);
@@ -197,27 +219,6 @@ void ScanPass::processByte(unsigned char b, size_t next) {
     if (b == '>') tableStartTag_ = false;
     perform(stepScanCore(core_, b, b == '<' && opensComment(next), nameEndsAt(next)), b);
     if (tableStartTag_ && !core_.isScriptOrComment) feedAttributeRecognisers(b);
-}
-
-// The automaton's entry for a "<" or a name's last letter, which depends on what follows.
-size_t ScanPass::entryAfterLookingAhead(unsigned char b, size_t next) const {
-    if (b == '<') {
-        return opensComment(next) ? ScanAutomaton::commentOpenerEntry()
-                                  : ScanAutomaton::entryOf(b) & ~looksAhead;
-    }
-    return nameEndsAt(next) ? ScanAutomaton::nameEndEntry(b)
-                            : ScanAutomaton::entryOf(b) & ~looksAhead;
-}
-
-// True when the three bytes from `next` are "!--".
-inline bool ScanPass::opensComment(size_t next) const {
-    return next + 2 < length_ && data_[next] == '!' && data_[next + 1] == '-' &&
-           data_[next + 2] == '-';
-}
-
-// True when a tag name ends at `next`: the page ends there or its byte ends a name.
-inline bool ScanPass::nameEndsAt(size_t next) const {
-    return next >= length_ || endsTagName(data_[next]);
 }
 
 inline void ScanPass::perform(std::uint8_t actions, unsigned char b) {
