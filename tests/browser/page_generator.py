@@ -23,7 +23,8 @@ RAW = ["script", "style", "xmp", "iframe", "noembed", "noframes", "noscript", "t
        "title"]
 HIDING = ["hidden", "style='display:none'", "style=\"DISPLAY : None\"",
           "style='visibility:\thidden'", "style='color:red'", "hidden=''"]
-SPANS = ["2", "3", "0", " 2", "2x", "-1", "+2", "x", "", "1000", "65534", "70000", "0009"]
+SPANS = ["2", "3", "0", " 2", "2x", "-1", "+2", "x", "", "0009", "2", "3", "2", "0"] * 3 + [
+    "1000", "65534", "70000"]
 ENCODINGS = ["utf-8", "windows-1252", "iso-8859-2", "koi8-r", "windows-1251", "gbk",
              "shift_jis", "euc-kr", "big5", "euc-jp", "utf-16le", "utf-16be"]
 ENCODING_LABELS = {"windows-1252": ["iso-8859-1", "latin1", "ascii", "windows-1252", "cp1252"],
