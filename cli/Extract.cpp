@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "Batch.h"
 #include "Console.h"
 #include "CsvWriter.h"
 #include "JsonWriter.h"
@@ -54,6 +55,7 @@ class Run {
             case Selection::index: return printIndexed();
             case Selection::all: return printAll();
             case Selection::automatic: return printSingle();
+            case Selection::jsonl: break;  // a run over many pages, see Batch.cpp
         }
         return exitStatus::failure;
     }
@@ -182,7 +184,10 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 int runExtract(const Options& options, const Defaults& settings) {
     const InMemoryDefaults overrides = overridesFrom(options);
     const LayeredDefaults defaults(overrides, settings);
-    LoadedSource loaded = loadSource(options.source, options.encoding, defaults);
+    if (isBatchRun(options)) return runBatch(options, defaults);
+    std::optional<std::string> source;
+    if (!options.sources.empty()) source = options.sources.front();
+    LoadedSource loaded = loadSource(source, options.encoding, defaults);
     if (!loaded.parser) {
         printError(loaded.error);
         return exitStatus::failure;

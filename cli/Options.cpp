@@ -3,6 +3,7 @@
 // options also accept "--name=value", and "--" ends the options.
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -11,6 +12,7 @@ namespace gridmint::cli {
 namespace {
 
 constexpr std::string_view programName = "gridmint-extract";
+constexpr unsigned long long maxJobs = 1024;
 
 // A whole number in decimal digits, or with `hexAllowed` also "0x" and hexadecimal digits.
 std::optional<unsigned long long> parseUnsigned(std::string_view text, bool hexAllowed) {
@@ -53,11 +55,7 @@ class Parser {
         if (result_.error.empty()) result_.error = std::move(message);
     }
 
-    void takeSource(const std::string& argument) {
-        if (options().source)
-            return fail("only one SOURCE may be given (also got '" + argument + "')");
-        options().source = argument;
-    }
+    void takeSource(const std::string& argument) { options().sources.push_back(argument); }
 
     // Splits "--name=value"; a short option or a long one without "=" has no inline value.
     void takeOption(const std::string& argument) {
@@ -90,6 +88,8 @@ class Parser {
             select(Selection::json, name);
         } else if (name == "--list") {
             select(Selection::list, name);
+        } else if (name == "--jsonl") {
+            select(Selection::jsonl, name);
         } else if (name == "--consolidate-whitespace") {
             options().consolidateWhitespace = true;
         } else if (name == "-v" || name == "--verbose") {
@@ -102,7 +102,8 @@ class Parser {
 
     static bool isValueOption(const std::string& name) {
         return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
-               name == "--output" || name == "--encoding" || name == "--user-agent";
+               name == "--output" || name == "--encoding" || name == "--user-agent" ||
+               name == "-j" || name == "--jobs" || name == "--sources-from";
     }
 
     void takeValue(const std::string& name, const std::string& value) {
@@ -126,6 +127,16 @@ class Parser {
             options().outputPath = value;
         } else if (name == "--user-agent") {
             options().userAgent = value;
+        } else if (name == "-j" || name == "--jobs") {
+            const auto jobs = parseUnsigned(value, false);
+            if (!jobs || *jobs == 0 || *jobs > maxJobs) {
+                return fail("invalid value '" + value + "' for " + name +
+                            ": expected a number of threads from 1 to " + std::to_string(maxJobs));
+            }
+            options().jobs = static_cast<size_t>(*jobs);
+        } else if (name == "--sources-from") {
+            if (value.empty()) return fail("option '--sources-from' needs a file name");
+            options().sourcesFrom = value;
         } else {
             const auto number = parseUnsigned(value, true);
             if (!number) {
@@ -151,6 +162,11 @@ class Parser {
         if (options().outputPath && (selection == Selection::list || selection == Selection::all)) {
             fail("option '--output' cannot be combined with '" + selectionName_ + "'");
         }
+        const auto& sources = options().sources;
+        if (options().sourcesFrom == "-" &&
+            std::find(sources.begin(), sources.end(), "-") != sources.end()) {
+            fail("standard input cannot be both a SOURCE and the list of SOURCEs");
+        }
     }
 
     const std::vector<std::string>& arguments_;
@@ -167,12 +183,13 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-    return R"(Usage: gridmint-extract [OPTIONS] [SOURCE]
-Finds the tables in an HTML page and prints them as CSV.
+    return R"(Usage: gridmint-extract [OPTIONS] [SOURCE...]
+Finds the tables in HTML pages and prints them as CSV or JSON.
 
   SOURCE may be a file, or "-" or nothing for standard input. Any other SOURCE is an
   address (https://example.com/page, example.com/page, file:///...), fetched and read
-  only when it is HTML.
+  only when it is HTML. A file named *.warc or *.warc.gz is a web archive: each of its
+  HTML responses is a page.
 
   --json                 the whole result as one JSON object: table names in page
                          order, each an array of rows of cell strings
@@ -180,10 +197,16 @@ Finds the tables in an HTML page and prints them as CSV.
   --table NAME           that table as CSV (NAME is taken verbatim)
   --index N              the N-th table (1-based, page order) as CSV
   --all DIR              every table into DIR/<name>.csv; prints the paths written
+  --jsonl                one JSON object per line per table, for any number of pages:
+                         {"source":..,"index":n,"name":..,"rows":[[..]]}, with "url"
+                         after "source" for a page from a web archive
   -o, --output FILE      write the CSV to FILE (replaced atomically) instead of stdout
   --encoding N           the encoding number the bytes start from (default 4, UTF-8);
                          an address's encoding comes from its response
   --user-agent S         the User-Agent sent for an address, for this run
+  --sources-from FILE    read more SOURCEs from FILE, one a line ("-": standard input)
+  -j, --jobs N           scan N pages at once (default: one per core); the output keeps
+                         the order of the SOURCEs
   --consolidate-whitespace   merge runs of white space in cells, for this run
   -v, --verbose          write the engine's diagnostic lines to stderr, for this run
   -h, --help             show this text
@@ -191,6 +214,10 @@ Finds the tables in an HTML page and prints them as CSV.
 
 With no selection option, a page with one table prints it; a page with several lists
 them on stderr and exits with 2.
+Several pages (several SOURCEs, --sources-from or a web archive) take --jsonl, or
+--list, which then starts each line with the page (a file, or an archived page's
+address) and a TAB. A page that cannot be read, or a damaged archive record, is named
+in a warning on stderr and the run goes on.
 Exit status: 0 success, 1 no table, unknown table or unreadable input, 2 bad usage.
 )";
 }

@@ -19,6 +19,7 @@ enum class Selection {
     table,      // the table named by tableName
     index,      // the table at tableIndex (1-based)
     all,        // every table into its own file in allDirectory
+    jsonl,      // one JSON object per line per table, for any number of pages
 };
 
 struct Options {
@@ -33,7 +34,11 @@ struct Options {
     bool consolidateWhitespace = false;
     bool verbose = false;
     std::optional<std::string> userAgent;  // the User-Agent sent for an address, this run
-    std::optional<std::string> source;     // none or "-" for standard input
+    // The SOURCEs in the order given; none means standard input, and so does "-".
+    std::vector<std::string> sources;
+    // Where more SOURCEs are read from, one a line ("-" for standard input).
+    std::optional<std::string> sourcesFrom;
+    size_t jobs = 0;  // threads scanning pages at once; 0 for one per core
 };
 
 struct ParsedOptions {

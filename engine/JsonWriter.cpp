@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "Utf.h"
 #include "Utf8Output.h"
 
 namespace gridmint {
@@ -76,6 +77,12 @@ void writeByte(ChunkedOutput& out, char byte) {
     out.commit(p);
 }
 
+void writeAscii(ChunkedOutput& out, std::string_view text) {
+    char* p = out.reserve(text.size());
+    p = std::copy(text.begin(), text.end(), p);
+    out.commit(p);
+}
+
 // The room a row takes at most, separators and brackets included.
 size_t rowRoom(const Row& row) {
     size_t units = 0;
@@ -108,15 +115,33 @@ void writeRow(ChunkedOutput& out, const Row& row, bool first) {
     out.commit(p);
 }
 
-// Stops after a row once the sink has failed: the rest could not reach it anyway.
-void writeTable(ChunkedOutput& out, const Text& name, const Table& table, bool first) {
-    writeJsonString(out, first ? '\0' : ',', name);
-    char* p = out.reserve(2);
-    *p++ = ':';
-    *p++ = '[';
-    out.commit(p);
+// The rows of a table as a JSON array. Stops after a row once the sink has failed: the rest
+// could not reach it anyway.
+void writeRows(ChunkedOutput& out, const Table& table) {
+    writeByte(out, '[');
     for (size_t r = 0; r < table.size() && !out.failed(); ++r) writeRow(out, table[r], r == 0);
     writeByte(out, ']');
+}
+
+void writeTable(ChunkedOutput& out, const Text& name, const Table& table, bool first) {
+    writeJsonString(out, first ? '\0' : ',', name);
+    writeByte(out, ':');
+    writeRows(out, table);
+}
+
+void writeJsonLine(ChunkedOutput& out, const Text& source, const std::optional<Text>& url,
+                   size_t index, const Text& name, const Table& table) {
+    writeAscii(out, "{\"source\":");
+    writeJsonString(out, '\0', source);
+    if (url) {
+        writeAscii(out, ",\"url\":");
+        writeJsonString(out, '\0', *url);
+    }
+    writeAscii(out, ",\"index\":" + std::to_string(index) + ",\"name\":");
+    writeJsonString(out, '\0', name);
+    writeAscii(out, ",\"rows\":");
+    writeRows(out, table);
+    writeAscii(out, "}\n");
 }
 
 // The output's size when nothing needs escaping and every character is ASCII.
@@ -144,6 +169,20 @@ bool writeJsonFromResult(const ResultDictionary& result, const OutputSink& sink)
         first = false;
     }
     writeByte(out, '}');
+    return out.finish();
+}
+
+bool writeJsonLinesFromResult(const ResultDictionary& result, const JsonLineOrigin& origin,
+                              const OutputSink& sink) {
+    ChunkedOutput out(sink);
+    const Text source = fromUtf8(origin.source);
+    std::optional<Text> url;
+    if (origin.url) url = fromUtf8(*origin.url);
+    size_t index = 0;
+    for (const auto& [name, table] : result) {
+        if (out.failed()) break;
+        writeJsonLine(out, source, url, ++index, name, table);
+    }
     return out.finish();
 }
 

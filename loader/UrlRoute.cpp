@@ -93,6 +93,11 @@ std::unique_ptr<HTMLTableParser> initWithUrl(std::u16string_view typed, const De
         return fail(report, failureFor(response.error));
     }
 
+    return parserFromResponse(std::move(response), defaults, report);
+}
+
+std::unique_ptr<HTMLTableParser> parserFromResponse(FetchResult response, const Defaults& defaults,
+                                                    UrlLoadReport& report) {
     // A file carries no header fields; an HTTP response must say that it is HTML. An error
     // status is no reason to stop: a 404 page served as HTML is scanned like any other.
     if (response.isHttp) {

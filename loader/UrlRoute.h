@@ -49,6 +49,13 @@ std::unique_ptr<HTMLTableParser> initWithUrl(std::u16string_view typed, const De
                                              Fetcher& fetcher, const FetchOptions& options = {},
                                              UrlLoadReport* report = nullptr);
 
+// The second half of the route, for a response obtained some other way (an archived one):
+// checks that an HTTP response is HTML, picks the encoding from its Content-Type (else a
+// byte-order mark, else UTF-8; a charset in the page's head still wins) and scans the body.
+// `report.address` names the page in log lines.
+std::unique_ptr<HTMLTableParser> parserFromResponse(FetchResult response, const Defaults& defaults,
+                                                    UrlLoadReport& report);
+
 // The same with a CurlFetcher and the standard limits.
 std::unique_ptr<HTMLTableParser> initWithUrl(std::u16string_view typed, const Defaults& defaults,
                                              UrlLoadReport* report = nullptr);

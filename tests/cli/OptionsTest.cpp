@@ -23,12 +23,12 @@ Options with(void (*change)(Options&)) {
 TEST(Options, acceptedCommandLines) {
     const std::vector<ValidCase> cases = {
         {"nothingReadsStandardInput", {}, Options{}},
-        {"dashIsASource", {"-"}, with([](Options& o) { o.source = "-"; })},
-        {"fileSource", {"page.html"}, with([](Options& o) { o.source = "page.html"; })},
+        {"dashIsASource", {"-"}, with([](Options& o) { o.sources = {"-"}; })},
+        {"fileSource", {"page.html"}, with([](Options& o) { o.sources = {"page.html"}; })},
         {"tableNameStartingWithDash", {"--table", "-x", "p.html"}, with([](Options& o) {
              o.selection = Selection::table;
              o.tableName = "-x";
-             o.source = "p.html";
+             o.sources = {"p.html"};
          })},
         {"tableNameLookingLikeAnOption", {"--table", "--json"}, with([](Options& o) {
              o.selection = Selection::table;
@@ -52,7 +52,7 @@ TEST(Options, acceptedCommandLines) {
              o.allDirectory = "out";
              o.verbose = true;
              o.consolidateWhitespace = true;
-             o.source = "p.html";
+             o.sources = {"p.html"};
          })},
         {"jsonToFile", {"--json", "-o", "r.json"}, with([](Options& o) {
              o.selection = Selection::json;
@@ -64,7 +64,16 @@ TEST(Options, acceptedCommandLines) {
          })},
         {"doubleDashEndsOptions", {"--list", "--", "--json"}, with([](Options& o) {
              o.selection = Selection::list;
-             o.source = "--json";
+             o.sources = {"--json"};
+         })},
+        {"severalSourcesInOrder", {"b.html", "--jsonl", "a.warc.gz", "-"}, with([](Options& o) {
+             o.selection = Selection::jsonl;
+             o.sources = {"b.html", "a.warc.gz", "-"};
+         })},
+        {"jobsAndSourceList", {"-j", "8", "--sources-from=-", "--list"}, with([](Options& o) {
+             o.selection = Selection::list;
+             o.jobs = 8;
+             o.sourcesFrom = "-";
          })},
         {"helpWinsOverLaterErrors", {"-h", "--bogus"}, with([](Options& o) { o.help = true; })},
         {"version", {"--version"}, with([](Options& o) { o.version = true; })},
@@ -84,7 +93,9 @@ TEST(Options, acceptedCommandLines) {
         EXPECT_EQ(o.encoding, c.expected.encoding);
         EXPECT_EQ(o.consolidateWhitespace, c.expected.consolidateWhitespace);
         EXPECT_EQ(o.verbose, c.expected.verbose);
-        EXPECT_EQ(o.source, c.expected.source);
+        EXPECT_EQ(o.sources, c.expected.sources);
+        EXPECT_EQ(o.sourcesFrom, c.expected.sourcesFrom);
+        EXPECT_EQ(o.jobs, c.expected.jobs);
     }
 }
 
@@ -110,7 +121,10 @@ TEST(Options, refusedCommandLines) {
         {"outputWithAll", {"-o", "x", "--all", "d"}, "'--output'"},
         {"emptyOutput", {"-o", ""}, "needs a file name"},
         {"emptyAllDirectory", {"--all", ""}, "needs a directory"},
-        {"twoSources", {"a.html", "b.html"}, "only one SOURCE"},
+        {"jobsZero", {"-j", "0"}, "'0' for -j"},
+        {"jobsNotANumber", {"--jobs", "many"}, "'many' for --jobs"},
+        {"jsonlWithList", {"--jsonl", "--list"}, "cannot be combined"},
+        {"standardInputTwice", {"--sources-from", "-", "-"}, "standard input cannot be both"},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.name);
