@@ -13,6 +13,12 @@ namespace defaultsKey {
 inline constexpr std::string_view verbosity = "verbosity";
 inline constexpr std::string_view consolidateWhitespace = "parserContentConsolidateWhitespace";
 inline constexpr std::string_view userAgent = "userAgentString";
+// The CSV form (CsvDialect.h describes the stored values).
+inline constexpr std::string_view csvSeparator = "csvSeparator";
+inline constexpr std::string_view csvByteOrderMark = "csvByteOrderMark";
+inline constexpr std::string_view csvLineEnds = "csvLineEnds";
+inline constexpr std::string_view csvQuoting = "csvQuoting";
+inline constexpr std::string_view csvGuardFormulas = "csvGuardFormulas";
 }  // namespace defaultsKey
 
 class Defaults {

@@ -205,31 +205,41 @@ inline char32_t readNonAscii(const char16_t*& s, const char16_t* end) {
 
 }  // namespace utf8
 
-// Writes `separator` (unless it is NUL), then `text` between double quotes. The text goes
-// in pieces small enough that one piece, at `maxBytesPerUnit` bytes per code unit, always
-// fits in the room one reserve gives, with the separator, the quotes and the one unit more
-// that finishing a surrogate pair across the end of a piece takes.
+// Writes `opening` (at most 3 bytes), then `text`, then `closing` (at most 1 byte). The text
+// goes in pieces small enough that one piece, at `maxBytesPerUnit` bytes per code unit,
+// always fits in the room one reserve gives, with the opening, the closing and the one unit
+// more that finishing a surrogate pair across the end of a piece takes.
 // `writePiece(p, s, pieceEnd, end)` writes the units of [s, pieceEnd), reading on to `end`
 // only to complete a surrogate pair, and returns where it stopped.
 template <size_t maxBytesPerUnit, class WritePiece>
-void writeQuotedInPieces(ChunkedOutput& out, char separator, std::u16string_view text,
-                         WritePiece writePiece) {
+void writeFramedInPieces(ChunkedOutput& out, std::string_view opening, std::u16string_view text,
+                         std::string_view closing, WritePiece writePiece) {
     constexpr size_t pieceUnits = (ChunkedOutput::maxRoom - utf8::blockSlack) / maxBytesPerUnit - 2;
     const char16_t* s = text.data();
     const char16_t* const end = s + text.size();
     size_t units = std::min(text.size(), pieceUnits);
-    char* p = out.reserve(units * maxBytesPerUnit + 4 + utf8::blockSlack);
-    if (separator != '\0') *p++ = separator;
-    *p++ = '"';
+    char* p = out.reserve(units * maxBytesPerUnit + opening.size() + closing.size() + 1 +
+                          utf8::blockSlack);
+    p = std::copy(opening.begin(), opening.end(), p);
     for (;;) {
         s = writePiece(p, s, s + units, end);
         if (s >= end) break;
         out.commit(p);
         units = std::min(static_cast<size_t>(end - s), pieceUnits);
-        p = out.reserve(units * maxBytesPerUnit + 2 + utf8::blockSlack);
+        p = out.reserve(units * maxBytesPerUnit + closing.size() + 1 + utf8::blockSlack);
     }
-    *p++ = '"';
+    p = std::copy(closing.begin(), closing.end(), p);
     out.commit(p);
+}
+
+// Writes `separator` (unless it is NUL), then `text` between double quotes.
+template <size_t maxBytesPerUnit, class WritePiece>
+void writeQuotedInPieces(ChunkedOutput& out, char separator, std::u16string_view text,
+                         WritePiece writePiece) {
+    const char opening[] = {separator, '"'};
+    const std::string_view quoted(opening, 2);
+    writeFramedInPieces<maxBytesPerUnit>(out, separator != '\0' ? quoted : quoted.substr(1), text,
+                                         "\"", writePiece);
 }
 
 }  // namespace gridmint

@@ -78,46 +78,148 @@ TEST(CsvWriter, loneSurrogatesBecomeReplacementCharacter) {
     }
 }
 
-// A small RFC 4180 reader: fields quoted or not, "" inside quotes is one quote, records
-// end at "\n". An empty line is a record without fields.
-std::vector<std::vector<std::string>> readCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records;
+// Every dialect: each separator, with and without a byte-order mark, each line end and
+// quoting, with and without the formula guard.
+std::vector<CsvDialect> allDialects() {
+    std::vector<CsvDialect> dialects;
+    for (const char separator : csvSeparators) {
+        for (const bool bom : {false, true}) {
+            for (const CsvLineEnd lineEnd : {CsvLineEnd::lf, CsvLineEnd::crlf}) {
+                for (const CsvQuoting quoting : {CsvQuoting::all, CsvQuoting::minimal}) {
+                    for (const bool guard : {false, true}) {
+                        dialects.push_back({separator, bom, lineEnd, quoting, guard});
+                    }
+                }
+            }
+        }
+    }
+    return dialects;
+}
+
+std::string describe(const CsvDialect& d) {
+    return std::string("separator ") + (d.separator == '\t' ? "tab" : std::string(1, d.separator)) +
+           (d.byteOrderMark ? " bom" : "") + (d.lineEnd == CsvLineEnd::crlf ? " crlf" : "") +
+           (d.quoting == CsvQuoting::minimal ? " minimal" : "") + (d.guardFormulas ? " guard" : "");
+}
+
+struct DialectCase {
+    const char* name;
+    CsvDialect dialect;
+    Table table;
+    std::u16string expected;
+};
+
+TEST(CsvWriter, dialectForms) {
+    constexpr CsvDialect minimal{',', false, CsvLineEnd::lf, CsvQuoting::minimal, false};
+    constexpr CsvDialect guard{',', false, CsvLineEnd::lf, CsvQuoting::all, true};
+    const Table mixed = {{u"a", u"b;c", u"d|e"}, {u"f\tg", u"h"}};
+    const std::vector<DialectCase> cases = {
+        {"semicolon", {';'}, mixed, u"\"a\";\"b;c\";\"d|e\"\n\"f\tg\";\"h\""},
+        {"tab", {'\t'}, mixed, u"\"a\"\t\"b;c\"\t\"d|e\"\n\"f\tg\"\t\"h\""},
+        {"pipe", {'|'}, {{u"a", u"b"}}, u"\"a\"|\"b\""},
+        {"byteOrderMark", {',', true}, {{u"a"}}, u"\uFEFF\"a\""},
+        {"byteOrderMarkOnEmptyTable", {',', true}, {}, u"\uFEFF"},
+        {"crlf", {',', false, CsvLineEnd::crlf}, {{u"a"}, {}, {u"b"}}, u"\"a\"\r\n\r\n\"b\""},
+        {"crlfInsideCellKept", {',', false, CsvLineEnd::crlf}, {{u"a\r\nb"}}, u"\"a\r\nb\""},
+        {"minimalQuotesOnlyBreakers",
+         minimal,
+         {{u"plain", u"a,b", u"q\"", u"cr\r", u"lf\n", u"semi;", u" space ", u""}},
+         u"plain,\"a,b\",\"q\"\"\",\"cr\r\",\"lf\n\",semi;, space ,"},
+        {"minimalQuotesTheSeparatorInUse",
+         {';', false, CsvLineEnd::lf, CsvQuoting::minimal},
+         {{u"a,b", u"c;d"}},
+         u"a,b;\"c;d\""},
+        {"minimalTabSeparator",
+         {'\t', false, CsvLineEnd::lf, CsvQuoting::minimal},
+         {{u"a\tb", u"c d"}},
+         u"\"a\tb\"\tc d"},
+        {"minimalLoneEmptyCellQuoted", minimal, {{u""}, {u"", u""}, {}}, u"\"\"\n,\n"},
+        {"guardEachStarter",
+         guard,
+         {{u"=1", u"+1", u"-1", u"@x", u"\tx", u"\rx", u"x=1", u" =1", u"'x", u""}},
+         u"\"'=1\",\"'+1\",\"'-1\",\"'@x\",\"'\tx\",\"'\rx\",\"x=1\",\" =1\",\"'x\",\"\""},
+        {"guardWithMinimalQuoting",
+         {',', false, CsvLineEnd::lf, CsvQuoting::minimal, true},
+         {{u"=A1", u"=\"x\"", u"-1,5", u"\rx"}},
+         u"'=A1,\"'=\"\"x\"\"\",\"'-1,5\",\"'\rx\""},
+    };
+    for (const DialectCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(csvFromArrays(c.table, c.dialect), c.expected);
+        EXPECT_EQ(csvUtf8FromArrays(c.table, c.dialect), toUtf8(c.expected));
+    }
+}
+
+struct ReadField {
+    std::string text;
+    bool quoted = false;
+    bool operator==(const ReadField&) const = default;
+};
+using ReadRecords = std::vector<std::vector<ReadField>>;
+
+// A small RFC 4180 reader for one dialect: fields quoted or not, "" inside quotes is one
+// quote, records end at the dialect's line end (any other CR or LF outside quotes is field
+// text, so a wrong line end shows). An empty line is a record without fields. Each field
+// says whether it was quoted.
+ReadRecords readCsv(std::string_view text, const CsvDialect& dialect) {
+    ReadRecords records;
     if (text.empty()) return records;
-    std::vector<std::string> record;
-    std::string field;
+    const std::string_view lineEnd = lineEndText(dialect.lineEnd);
+    std::vector<ReadField> record;
+    ReadField field;
     bool inQuotes = false;
     bool fieldStarted = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         if (inQuotes) {
             if (ch != '"') {
-                field += ch;
+                field.text += ch;
             } else if (i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
+                field.text += '"';
                 ++i;
             } else {
                 inQuotes = false;
             }
-        } else if (ch == '"') {
+        } else if (ch == '"' && field.text.empty() && !field.quoted) {
             inQuotes = true;
+            field.quoted = true;
             fieldStarted = true;
-        } else if (ch == ',') {
+        } else if (ch == dialect.separator) {
             record.push_back(std::move(field));
-            field.clear();
+            field = {};
             fieldStarted = true;
-        } else if (ch == '\n') {
+        } else if (text.substr(i, lineEnd.size()) == lineEnd) {
             if (fieldStarted) record.push_back(std::move(field));
             records.push_back(std::move(record));
             record.clear();
-            field.clear();
+            field = {};
             fieldStarted = false;
+            i += lineEnd.size() - 1;
         } else {
-            field += ch;
+            field.text += ch;
             fieldStarted = true;
         }
     }
     if (fieldStarted) record.push_back(std::move(field));
     records.push_back(std::move(record));
+    return records;
+}
+
+// What reading the table written in `dialect` must give: each cell as UTF-8, with "'" before
+// it when the guard marks it, quoted when the quoting asks for it.
+ReadRecords expectedRecords(const Table& table, const CsvDialect& dialect) {
+    ReadRecords records;
+    for (const Row& row : table) {
+        records.emplace_back();
+        for (const Text& cell : row) {
+            const bool guarded = dialect.guardFormulas && !cell.empty() && startsFormula(cell[0]);
+            const bool breaks = cell.find_first_of(u"\"\r\n") != Text::npos ||
+                                cell.find(static_cast<char16_t>(dialect.separator)) != Text::npos;
+            const bool quoted =
+                dialect.quoting == CsvQuoting::all || breaks || (cell.empty() && row.size() == 1);
+            records.back().push_back({(guarded ? "'" : "") + toUtf8(cell), quoted});
+        }
+    }
     return records;
 }
 
@@ -137,7 +239,11 @@ Table randomTable(std::mt19937& random) {
                                             u"\u8000",     u"\uFFFF",
                                             u"~",          u"\x7F",
                                             u"\U0001F600", u"\xD83D",
-                                            u"\xDE00",     std::u16string(1, u'\0')};
+                                            u"\xDE00",     std::u16string(1, u'\0'),
+                                            u";",          u"|",
+                                            u"=",          u"-",
+                                            u"@",          u"+",
+                                            u"\r\n"};
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> count(1, 6);
     std::uniform_int_distribution<int> length(0, 24);
@@ -151,32 +257,40 @@ Table randomTable(std::mt19937& random) {
     return table;
 }
 
-TEST(CsvWriter, standardReaderGetsTheTableBack) {
+// In every dialect, reading what was written gives the cells back (guarded ones after their
+// "'"), each field quoted exactly when the dialect asks for it; the text and byte forms
+// agree, and the byte-order mark stands first exactly when asked for.
+TEST(CsvWriter, readerGetsTheTableBackInEveryDialect) {
     std::mt19937 random(20240611);
-    for (int round = 0; round < 300; ++round) {
+    const std::string bom = "\xEF\xBB\xBF";
+    for (int round = 0; round < 60; ++round) {
         const Table table = randomTable(random);
-        std::vector<std::vector<std::string>> expected;
-        for (const Row& row : table) {
-            expected.emplace_back();
-            for (const Text& cell : row) expected.back().push_back(toUtf8(cell));
+        for (const CsvDialect& dialect : allDialects()) {
+            SCOPED_TRACE(describe(dialect));
+            const std::string csv = csvUtf8FromArrays(table, dialect);
+            ASSERT_EQ(csv, toUtf8(csvFromArrays(table, dialect))) << "round " << round;
+            ASSERT_EQ(csv.rfind(bom, 0) == 0, dialect.byteOrderMark) << "round " << round;
+            const std::string_view body =
+                std::string_view(csv).substr(dialect.byteOrderMark ? bom.size() : 0);
+            ASSERT_EQ(readCsv(body, dialect), expectedRecords(table, dialect)) << "round " << round;
         }
-        const std::string csv = csvUtf8FromArrays(table);
-        ASSERT_EQ(readCsv(csv), expected) << "round " << round;
-        ASSERT_EQ(csv, toUtf8(csvFromArrays(table))) << "round " << round;
     }
 }
 
 // The byte form as the sink receives it, checking that every chunk is bounded.
-std::string streamed(const Table& table, size_t& chunks) {
+std::string streamed(const Table& table, size_t& chunks, const CsvDialect& dialect) {
     std::string joined;
     chunks = 0;
-    const bool whole = writeCsvUtf8FromArrays(table, [&](std::string_view chunk) {
-        EXPECT_FALSE(chunk.empty());
-        EXPECT_LE(chunk.size(), 256u * 1024u);
-        joined += chunk;
-        ++chunks;
-        return true;
-    });
+    const bool whole = writeCsvUtf8FromArrays(
+        table,
+        [&](std::string_view chunk) {
+            EXPECT_FALSE(chunk.empty());
+            EXPECT_LE(chunk.size(), 256u * 1024u);
+            joined += chunk;
+            ++chunks;
+            return true;
+        },
+        dialect);
     EXPECT_TRUE(whole);
     return joined;
 }
@@ -197,12 +311,22 @@ TEST(CsvWriter, streamedInBoundedChunks) {
         {"quotesDoubled", {{Text(300'000, u'"')}}},
         {"wideRecord", {Row(60'000, u"Z\u00FCrich \u6771")}},
         {"manyRecords", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
+        {"longGuardedCells", Table(3, Row{u"=" + Text(200'000, u'x'), u"-1"})},
+    };
+    // Each option is on in at least one of these, and each separator is used.
+    const CsvDialect dialects[] = {
+        {},
+        {';', true, CsvLineEnd::crlf, CsvQuoting::all, true},
+        {'\t', false, CsvLineEnd::lf, CsvQuoting::minimal, false},
+        {'|', true, CsvLineEnd::crlf, CsvQuoting::minimal, true},
     };
     for (const LongCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        size_t chunks = 0;
-        EXPECT_EQ(streamed(c.table, chunks), toUtf8(csvFromArrays(c.table)));
-        EXPECT_GT(chunks, 1u);
+        for (const CsvDialect& dialect : dialects) {
+            SCOPED_TRACE(std::string(c.name) + ", " + describe(dialect));
+            size_t chunks = 0;
+            EXPECT_EQ(streamed(c.table, chunks, dialect), toUtf8(csvFromArrays(c.table, dialect)));
+            EXPECT_GT(chunks, 1u);
+        }
     }
 }
 
