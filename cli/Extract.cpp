@@ -26,6 +26,16 @@ InMemoryDefaults overridesFrom(const Options& options) {
     if (options.verbose) overrides.set(defaultsKey::verbosity, 1L);
     if (options.consolidateWhitespace) overrides.set(defaultsKey::consolidateWhitespace, true);
     if (options.userAgent) overrides.set(defaultsKey::userAgent, *options.userAgent);
+    if (options.csvSeparator) {
+        overrides.set(defaultsKey::csvSeparator, std::string(1, *options.csvSeparator));
+    }
+    if (options.csvByteOrderMark) overrides.set(defaultsKey::csvByteOrderMark, true);
+    if (options.csvCrlf) overrides.set(defaultsKey::csvLineEnds, std::string("crlf"));
+    if (options.csvQuoting) {
+        overrides.set(defaultsKey::csvQuoting,
+                      std::string(*options.csvQuoting == CsvQuoting::minimal ? "minimal" : "all"));
+    }
+    if (options.csvGuardFormulas) overrides.set(defaultsKey::csvGuardFormulas, true);
     return overrides;
 }
 
@@ -44,8 +54,9 @@ std::optional<size_t> findTable(const ResultDictionary& result, const std::strin
 
 class Run {
   public:
-    Run(const Options& options, const std::string& source, const ResultDictionary& result)
-        : options_(options), source_(source), result_(result) {}
+    Run(const Options& options, const CsvDialect& dialect, const std::string& source,
+        const ResultDictionary& result)
+        : options_(options), dialect_(dialect), source_(source), result_(result) {}
 
     int printSelection() {
         switch (options_.selection) {
@@ -89,8 +100,10 @@ class Run {
 
     int deliverTable(size_t position) { return deliver(csvOf(result_.at(position).second)); }
 
-    static ChunkProducer csvOf(const Table& table) {
-        return [&table](const OutputSink& sink) { return writeCsvUtf8FromArrays(table, sink); };
+    ChunkProducer csvOf(const Table& table) const {
+        return [this, &table](const OutputSink& sink) {
+            return writeCsvUtf8FromArrays(table, sink, dialect_);
+        };
     }
 
     ChunkProducer jsonWithLineEnd() const {
@@ -166,6 +179,7 @@ class Run {
     }
 
     const Options& options_;
+    const CsvDialect dialect_;
     const std::string& source_;
     const ResultDictionary& result_;
 };
@@ -192,8 +206,10 @@ int runExtract(const Options& options, const Defaults& settings) {
         printError(loaded.error);
         return exitStatus::failure;
     }
+    const CsvDialect dialect = csvDialectFromDefaults(defaults);
     const int status =
-        Run(options, loaded.description, loaded.parser->getResultDictionary()).printSelection();
+        Run(options, dialect, loaded.description, loaded.parser->getResultDictionary())
+            .printSelection();
     keepUntilExit(std::move(loaded.parser));
     return status;
 }

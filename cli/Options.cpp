@@ -94,6 +94,17 @@ class Parser {
             options().consolidateWhitespace = true;
         } else if (name == "-v" || name == "--verbose") {
             options().verbose = true;
+        } else if (name == "--tsv") {
+            setSeparator('\t', name);
+        } else if (name == "--bom") {
+            options().csvByteOrderMark = true;
+            noteCsvOption(name);
+        } else if (name == "--crlf") {
+            options().csvCrlf = true;
+            noteCsvOption(name);
+        } else if (name == "--guard-formulas") {
+            options().csvGuardFormulas = true;
+            noteCsvOption(name);
         } else {
             return false;
         }
@@ -103,7 +114,8 @@ class Parser {
     static bool isValueOption(const std::string& name) {
         return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
                name == "--output" || name == "--encoding" || name == "--user-agent" ||
-               name == "-j" || name == "--jobs" || name == "--sources-from";
+               name == "-j" || name == "--jobs" || name == "--sources-from" ||
+               name == "--separator" || name == "--quote";
     }
 
     void takeValue(const std::string& name, const std::string& value) {
@@ -137,6 +149,22 @@ class Parser {
         } else if (name == "--sources-from") {
             if (value.empty()) return fail("option '--sources-from' needs a file name");
             options().sourcesFrom = value;
+        } else if (name == "--separator") {
+            const auto separator = csvSeparatorFromText(value);
+            if (!separator) {
+                return fail("invalid value '" + value +
+                            "' for --separator: expected ',', ';', '|' or tab (written '\\t' or "
+                            "'tab')");
+            }
+            setSeparator(*separator, name);
+        } else if (name == "--quote") {
+            const auto quoting = csvQuotingFromText(value);
+            if (!quoting) {
+                return fail("invalid value '" + value +
+                            "' for --quote: expected 'all' or 'minimal'");
+            }
+            options().csvQuoting = *quoting;
+            noteCsvOption(name);
         } else {
             const auto number = parseUnsigned(value, true);
             if (!number) {
@@ -157,8 +185,30 @@ class Parser {
         }
     }
 
+    // --tsv and --separator name the same option, so only one of them may be given, once.
+    void setSeparator(char separator, const std::string& name) {
+        if (options().csvSeparator) {
+            return fail(separatorName_ == name ? "option '" + name + "' given twice"
+                                               : "options '" + separatorName_ + "' and '" + name +
+                                                     "' cannot be combined");
+        }
+        options().csvSeparator = separator;
+        separatorName_ = name;
+        noteCsvOption(name);
+    }
+
+    void noteCsvOption(const std::string& name) {
+        if (csvOptionName_.empty()) csvOptionName_ = name;
+    }
+
     void checkCombinations() {
         const Selection selection = options().selection;
+        if (!csvOptionName_.empty() &&
+            (selection == Selection::json || selection == Selection::jsonl ||
+             selection == Selection::list)) {
+            fail("option '" + csvOptionName_ + "' sets the CSV form and cannot be combined with '" +
+                 selectionName_ + "'");
+        }
         if (options().outputPath && (selection == Selection::list || selection == Selection::all)) {
             fail("option '--output' cannot be combined with '" + selectionName_ + "'");
         }
@@ -173,6 +223,8 @@ class Parser {
     size_t position_ = 0;
     bool onlySourcesFollow_ = false;
     std::string selectionName_;
+    std::string separatorName_;
+    std::string csvOptionName_;  // the first option given that sets the CSV form
     ParsedOptions result_;
 };
 
@@ -209,6 +261,18 @@ Finds the tables in HTML pages and prints them as CSV or JSON.
                          the order of the SOURCEs
   --consolidate-whitespace   merge runs of white space in cells, for this run
   -v, --verbose          write the engine's diagnostic lines to stderr, for this run
+
+The CSV form, for every CSV written (standard output, --output, --all); each option
+given wins over the settings for this run:
+  --separator C          ',' (default), ';', '|' or tab (written '\t' or 'tab')
+  --tsv                  the same as --separator tab
+  --bom                  start with a UTF-8 byte-order mark
+  --crlf                 end records with CR LF instead of LF
+  --quote all|minimal    quote every field (default), or only those holding the
+                         separator, a double quote, CR or LF
+  --guard-formulas       put ' before a cell starting with =, +, -, @, tab or CR, so a
+                         spreadsheet shows it as text instead of running it
+
   -h, --help             show this text
   --version              show the version
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CsvDialect.h"
 #include "Text.h"
 
 namespace gridmint::cli {
@@ -39,6 +40,12 @@ struct Options {
     // Where more SOURCEs are read from, one a line ("-" for standard input).
     std::optional<std::string> sourcesFrom;
     size_t jobs = 0;  // threads scanning pages at once; 0 for one per core
+    // The CSV form for this run; each one given wins over the settings.
+    std::optional<char> csvSeparator;
+    bool csvByteOrderMark = false;
+    bool csvCrlf = false;
+    std::optional<CsvQuoting> csvQuoting;
+    bool csvGuardFormulas = false;
 };
 
 struct ParsedOptions {

@@ -77,6 +77,29 @@ TEST(Options, acceptedCommandLines) {
          })},
         {"helpWinsOverLaterErrors", {"-h", "--bogus"}, with([](Options& o) { o.help = true; })},
         {"version", {"--version"}, with([](Options& o) { o.version = true; })},
+        {"separatorSemicolon", {"--separator", ";"}, with([](Options& o) {
+             o.csvSeparator = ';';
+         })},
+        {"separatorTabEscaped", {"--separator=\\t"}, with([](Options& o) {
+             o.csvSeparator = '\t';
+         })},
+        {"separatorTabWord", {"--separator", "tab"}, with([](Options& o) {
+             o.csvSeparator = '\t';
+         })},
+        {"tsv", {"--tsv"}, with([](Options& o) { o.csvSeparator = '\t'; })},
+        {"everyCsvOption",
+         {"--separator", "|", "--bom", "--crlf", "--quote", "minimal", "--guard-formulas", "--all",
+          "d"},
+         with([](Options& o) {
+             o.csvSeparator = '|';
+             o.csvByteOrderMark = true;
+             o.csvCrlf = true;
+             o.csvQuoting = CsvQuoting::minimal;
+             o.csvGuardFormulas = true;
+             o.selection = Selection::all;
+             o.allDirectory = "d";
+         })},
+        {"quoteAll", {"--quote=all"}, with([](Options& o) { o.csvQuoting = CsvQuoting::all; })},
     };
     for (const ValidCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,6 +119,11 @@ TEST(Options, acceptedCommandLines) {
         EXPECT_EQ(o.sources, c.expected.sources);
         EXPECT_EQ(o.sourcesFrom, c.expected.sourcesFrom);
         EXPECT_EQ(o.jobs, c.expected.jobs);
+        EXPECT_EQ(o.csvSeparator, c.expected.csvSeparator);
+        EXPECT_EQ(o.csvByteOrderMark, c.expected.csvByteOrderMark);
+        EXPECT_EQ(o.csvCrlf, c.expected.csvCrlf);
+        EXPECT_EQ(o.csvQuoting, c.expected.csvQuoting);
+        EXPECT_EQ(o.csvGuardFormulas, c.expected.csvGuardFormulas);
     }
 }
 
@@ -125,6 +153,17 @@ TEST(Options, refusedCommandLines) {
         {"jobsNotANumber", {"--jobs", "many"}, "'many' for --jobs"},
         {"jsonlWithList", {"--jsonl", "--list"}, "cannot be combined"},
         {"standardInputTwice", {"--sources-from", "-", "-"}, "standard input cannot be both"},
+        {"separatorUnknown", {"--separator", ":"}, "invalid value ':' for --separator"},
+        {"separatorTwoCharacters", {"--separator", ",,"}, "--separator"},
+        {"separatorEmpty", {"--separator", ""}, "--separator"},
+        {"separatorQuote", {"--separator", "\""}, "--separator"},
+        {"tsvAndSeparator", {"--tsv", "--separator", ","}, "cannot be combined"},
+        {"separatorTwice", {"--separator", ",", "--separator", ";"}, "given twice"},
+        {"quoteUnknown", {"--quote", "none"}, "invalid value 'none' for --quote"},
+        {"quoteMissingValue", {"--quote"}, "'--quote' needs a value"},
+        {"bomTakesNoValue", {"--bom=1"}, "'--bom' takes no value"},
+        {"csvOptionWithJson", {"--json", "--bom"}, "cannot be combined with '--json'"},
+        {"csvOptionWithList", {"--guard-formulas", "--list"}, "cannot be combined with '--list'"},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.name);
