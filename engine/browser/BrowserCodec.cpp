@@ -21,12 +21,13 @@ namespace {
 struct Converter {
     std::string_view encoding;
     const char* icuName;
+    bool singleByte = true;
 };
 
 // windows-31j, windows-949, gb18030 and Big5-HKSCS are the supersets that browsers decode
 // Shift_JIS, EUC-KR, GBK and Big5 pages with.
 constexpr std::array converters = {
-    Converter{"UTF-8", "UTF-8"},
+    Converter{"UTF-8", "UTF-8", false},
     Converter{"IBM866", "ibm-866_P100-1995"},
     Converter{"ISO-8859-2", "ISO-8859-2"},
     Converter{"ISO-8859-3", "ISO-8859-3"},
@@ -54,15 +55,15 @@ constexpr std::array converters = {
     Converter{"windows-1257", "windows-1257"},
     Converter{"windows-1258", "windows-1258"},
     Converter{"x-mac-cyrillic", "macos-7_3-10.2"},
-    Converter{"GBK", "gb18030"},
-    Converter{"gb18030", "gb18030"},
-    Converter{"Big5", "ibm-1375_P100-2008"},
-    Converter{"EUC-JP", "EUC-JP"},
-    Converter{"ISO-2022-JP", "ISO-2022-JP"},
-    Converter{"Shift_JIS", "windows-31j"},
-    Converter{"EUC-KR", "windows-949"},
-    Converter{"UTF-16BE", "UTF-16BE"},
-    Converter{"UTF-16LE", "UTF-16LE"},
+    Converter{"GBK", "gb18030", false},
+    Converter{"gb18030", "gb18030", false},
+    Converter{"Big5", "ibm-1375_P100-2008", false},
+    Converter{"EUC-JP", "EUC-JP", false},
+    Converter{"ISO-2022-JP", "ISO-2022-JP", false},
+    Converter{"Shift_JIS", "windows-31j", false},
+    Converter{"EUC-KR", "windows-949", false},
+    Converter{"UTF-16BE", "UTF-16BE", false},
+    Converter{"UTF-16LE", "UTF-16LE", false},
 };
 
 // ISO-8859-16 from 0xA0 up; below that every byte is the code point of its value.
@@ -94,22 +95,60 @@ struct ConverterCloser {
     void operator()(UConverter* converter) const { ucnv_close(converter); }
 };
 
-// windows-874 leaves eight bytes undefined, which ICU maps into the private use area.
-void replaceUndefinedWindows874(std::u16string& chunk) {
-    std::replace_if(
-        chunk.begin(), chunk.end(), [](char16_t c) { return c >= 0xF8C1 && c <= 0xF8C8; },
-        u'\uFFFD');
+using OpenConverter = std::unique_ptr<UConverter, ConverterCloser>;
+
+OpenConverter openConverter(const char* icuName) {
+    UErrorCode status = U_ZERO_ERROR;
+    OpenConverter converter(ucnv_open(icuName, &status));
+    if (U_FAILURE(status)) return nullptr;
+    ucnv_setToUCallBack(converter.get(), writeReplacement, nullptr, nullptr, nullptr, &status);
+    return U_SUCCESS(status) ? std::move(converter) : nullptr;
+}
+
+using ByteMap = std::array<char16_t, 256>;
+
+// A single-byte encoding as a table: the bytes below 0x80 are ASCII whatever the converter
+// says (ICU's IBM866 moves three controls), each byte above through the converter. The eight
+// bytes windows-874 leaves undefined, which ICU maps into the private use area, are errors.
+std::optional<ByteMap> singleByteMap(const Converter& entry) {
+    OpenConverter converter = openConverter(entry.icuName);
+    if (!converter) return std::nullopt;
+    ByteMap map{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        map[byte] = static_cast<char16_t>(byte);
+        if (byte < 0x80) continue;
+        const char in = static_cast<char>(byte);
+        UChar out[4];
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_reset(converter.get());
+        const int32_t length = ucnv_toUChars(converter.get(), out, 4, &in, 1, &status);
+        map[byte] = U_SUCCESS(status) && length == 1 ? out[0] : u'\uFFFD';
+        if (entry.encoding == "windows-874" && map[byte] >= 0xF8C1 && map[byte] <= 0xF8C8) {
+            map[byte] = u'\uFFFD';
+        }
+    }
+    return map;
+}
+
+std::string decodeByteMap(std::string_view bytes, const ByteMap& map) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (char byte : bytes) text.push_back(map[static_cast<unsigned char>(byte)]);
+    return toUtf8(text);
 }
 
 std::optional<std::string> decodeWithIcu(std::string_view bytes, std::string_view encoding) {
     const auto* entry = std::find_if(converters.begin(), converters.end(),
                                      [&](const Converter& c) { return c.encoding == encoding; });
     if (entry == converters.end()) return std::nullopt;
+    if (entry->singleByte) {
+        const auto map = singleByteMap(*entry);
+        if (!map) return std::nullopt;
+        return decodeByteMap(bytes, *map);
+    }
+    OpenConverter converter = openConverter(entry->icuName);
+    if (!converter) return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, ConverterCloser> converter(ucnv_open(entry->icuName, &status));
-    if (U_FAILURE(status)) return std::nullopt;
-    ucnv_setToUCallBack(converter.get(), writeReplacement, nullptr, nullptr, nullptr, &status);
-    if (U_FAILURE(status)) return std::nullopt;
 
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
@@ -121,24 +160,11 @@ std::optional<std::string> decodeWithIcu(std::string_view bytes, std::string_vie
         status = U_ZERO_ERROR;
         ucnv_toUnicode(converter.get(), &target, chunk.data() + chunk.size(), &source, sourceEnd,
                        nullptr, true, &status);
-        std::u16string_view written(chunk.data(), static_cast<std::size_t>(target - chunk.data()));
-        if (encoding == "windows-874") {
-            std::u16string fixed(written);
-            replaceUndefinedWindows874(fixed);
-            appendUtf8(out, fixed);
-        } else {
-            appendUtf8(out, written);
-        }
+        appendUtf8(out, std::u16string_view(chunk.data(),
+                                            static_cast<std::size_t>(target - chunk.data())));
         if (status != U_BUFFER_OVERFLOW_ERROR) break;
     }
     return out;
-}
-
-std::string decodeByteMap(std::string_view bytes, char16_t (*map)(unsigned char)) {
-    std::u16string text;
-    text.reserve(bytes.size());
-    for (char byte : bytes) text.push_back(map(static_cast<unsigned char>(byte)));
-    return toUtf8(text);
 }
 
 }  // namespace
@@ -146,15 +172,13 @@ std::string decodeByteMap(std::string_view bytes, char16_t (*map)(unsigned char)
 DecodedPage decodeForBrowser(std::string_view bytes, std::string_view encoding) {
     if (encoding == "UTF-8" && isValidUtf8(bytes)) return DecodedPage(bytes);
     if (encoding == "replacement") return DecodedPage(std::string(bytes.empty() ? "" : "\uFFFD"));
-    if (encoding == "x-user-defined") {
-        return DecodedPage(decodeByteMap(bytes, [](unsigned char b) -> char16_t {
-            return b < 0x80 ? b : static_cast<char16_t>(0xF780 + b - 0x80);
-        }));
-    }
-    if (encoding == "ISO-8859-16") {
-        return DecodedPage(decodeByteMap(bytes, [](unsigned char b) -> char16_t {
-            return b < 0xA0 ? b : iso8859_16[b - 0xA0];
-        }));
+    if (encoding == "x-user-defined" || encoding == "ISO-8859-16") {
+        ByteMap map{};
+        for (unsigned b = 0; b < 256; ++b) {
+            map[b] = encoding == "ISO-8859-16" ? (b < 0xA0 ? char16_t(b) : iso8859_16[b - 0xA0])
+                                               : char16_t(b < 0x80 ? b : 0xF780 + b - 0x80);
+        }
+        return DecodedPage(decodeByteMap(bytes, map));
     }
     if (auto decoded = decodeWithIcu(bytes, encoding)) return DecodedPage(std::move(*decoded));
     return DecodedPage(*decodeWithIcu(bytes, "windows-1252"));

@@ -32,7 +32,7 @@ ENCODING_LABELS = {"windows-1252": ["iso-8859-1", "latin1", "ascii", "windows-12
                    "windows-31j"], "euc-kr": ["euc-kr", "ks_c_5601-1987"],
                    "utf-16le": ["utf-16"], "utf-16be": ["utf-16be"]}
 PYTHON_CODECS = {"windows-1252": "cp1252", "shift_jis": "cp932", "euc-kr": "cp949",
-                 "gbk": "gbk", "big5": "big5", "utf-16le": "utf-16-le",
+                 "gbk": "gbk", "big5": "big5hkscs", "utf-16le": "utf-16-le",
                  "utf-16be": "utf-16-be"}
 
 

@@ -150,6 +150,7 @@ TEST(EncodingSniffing, decodingReplacesWhatItCannotDecode) {
         {"UTF-8", "\xE4\xB8z", "\uFFFDz"},
         {"windows-1252", "\x80\x81\x9D\xFF", "\u20AC\u0081\u009D\u00FF"},
         {"windows-874", "\xA1\xDB\xFF", "\u0E01\uFFFD\uFFFD"},
+        {"IBM866", "\x1A\x1C\x7F\x80", "\x1A\x1C\x7F\u0410"},
         {"Shift_JIS", "\x87\x40\x82\xA0\x82", "\u2460\u3042\uFFFD"},
         {"EUC-KR", "\x86\xEB", "\uB17F"},
         {"GBK", "\xD6\xD0", "\u4E2D"},
