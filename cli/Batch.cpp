@@ -249,6 +249,7 @@ class BatchRun {
         }
         if (output.failed) anyFailed_ = true;
         if (output.scanned) progress_.addPage(output.tables);
+        progress_.addBytes(output.bytes);
         if (!output.text.empty() && !outputFailed_ && !(*sink_)(output.text)) outputFailed_ = true;
     }
 
