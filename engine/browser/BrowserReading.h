@@ -1,0 +1,35 @@
+// The browser reading: the tables, and the cell text, that a browser shows for a page, found
+// in one pass without a document tree. Tables come in the order they start in the page.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ResultDictionary.h"
+#include "SpanLayout.h"
+#include "Text.h"
+
+namespace gridmint::browser {
+
+struct BrowserOptions {
+    SpanMode spans = SpanMode::repeat;
+    bool keepLineBreaks = false;
+};
+
+struct BrowserResult {
+    ResultDictionary tables;
+    bool outputTooLarge = false;  // the page's grid went past the output budget; no tables
+    // The charset of the first <meta> that declares one (outside comments and raw text).
+    std::optional<std::string> declaredCharset;
+};
+
+// Reads a page given as UTF-8; invalid sequences are read as U+FFFD.
+BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& options);
+// Reads a page given as text (pasted text: no encoding to settle).
+BrowserResult readTablesAsBrowser(std::u16string_view text, const BrowserOptions& options);
+
+// "repeat", "empty" or "none"; nothing for any other word.
+std::optional<SpanMode> spanModeNamed(std::string_view name);
+
+}  // namespace gridmint::browser

@@ -1,0 +1,115 @@
+#include "SpanLayout.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace gridmint::browser {
+
+namespace {
+
+// HTML's rules for parsing a non-negative integer; nothing when there are no digits.
+std::optional<std::uint64_t> parseNonNegative(std::string_view value) {
+    size_t i = 0;
+    while (i < value.size() && (value[i] == ' ' || value[i] == '\t' || value[i] == '\n' ||
+                                value[i] == '\f' || value[i] == '\r'))
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
+    if (i == value.size() || value[i] < '0' || value[i] > '9') return std::nullopt;
+    std::uint64_t number = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        number = std::min<std::uint64_t>(number * 10 + static_cast<unsigned>(value[i] - '0'),
+                                         std::uint64_t{1} << 40);
+    }
+    if (negative && number != 0) return std::nullopt;
+    return number;
+}
+
+bool hasSpans(const std::vector<PendingRow>& rows) {
+    for (const auto& row : rows) {
+        for (const auto& cell : row) {
+            if (cell.colspan != 1 || cell.rowspan != 1) return true;
+        }
+    }
+    return false;
+}
+
+bool asWritten(std::vector<PendingRow>& rows, OutputBudget& budget, std::vector<Row>& out) {
+    for (auto& row : rows) {
+        if (!budget.takeSlots(row.size())) return false;
+        Row cells;
+        cells.reserve(row.size());
+        for (auto& cell : row) {
+            if (!budget.takeUnits(cell.text.size())) return false;
+            cells.push_back(std::move(cell.text));
+        }
+        out.push_back(std::move(cells));
+    }
+    return true;
+}
+
+// Per column, down to which row (exclusive) a cell covers it, and which cell.
+struct Column {
+    std::uint32_t coveredUntil = 0;
+    std::uint32_t originRow = 0;
+    std::uint32_t originColumn = 0;
+    const PendingCell* cell = nullptr;
+};
+
+}  // namespace
+
+std::uint32_t parseColspan(std::string_view value) {
+    const auto number = parseNonNegative(value);
+    if (!number || *number == 0) return 1;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(*number, 1000));
+}
+
+std::uint32_t parseRowspan(std::string_view value) {
+    const auto number = parseNonNegative(value);
+    if (!number) return 1;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(*number, 65534));
+}
+
+bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& budget,
+                    std::vector<Row>& out) {
+    if (mode == SpanMode::none || !hasSpans(rows)) return asWritten(rows, budget, out);
+    const auto rowCount = static_cast<std::uint32_t>(rows.size());
+    std::vector<Column> columns;
+    for (std::uint32_t y = 0; y < rowCount; ++y) {
+        std::uint64_t x = 0;
+        for (const PendingCell& cell : rows[y]) {
+            while (x < columns.size() && columns[x].coveredUntil > y) ++x;
+            const std::uint32_t height =
+                cell.rowspan == 0 ? rowCount - y : std::min(cell.rowspan, rowCount - y);
+            // The grid may not grow wider than the slots still allowed.
+            if (x + cell.colspan > columns.size()) {
+                if (!budget.takeSlots(0) || x + cell.colspan > OutputBudget::maxSlots) {
+                    budget.takeSlots(OutputBudget::maxSlots + 1);
+                    return false;
+                }
+                columns.resize(x + cell.colspan);
+            }
+            for (std::uint64_t c = x; c < x + cell.colspan; ++c) {
+                columns[c] = {y + height, y, static_cast<std::uint32_t>(x), &cell};
+            }
+            x += cell.colspan;
+        }
+        size_t width = columns.size();
+        while (width > 0 && columns[width - 1].coveredUntil <= y) --width;
+        if (!budget.takeSlots(width)) return false;
+        Row slots(width);
+        for (size_t c = 0; c < width; ++c) {
+            const Column& column = columns[c];
+            if (column.coveredUntil <= y) continue;
+            const bool origin = column.originRow == y && column.originColumn == c;
+            if (mode == SpanMode::empty && !origin) continue;
+            if (!budget.takeUnits(column.cell->text.size())) return false;
+            slots[c] = column.cell->text;
+        }
+        out.push_back(std::move(slots));
+    }
+    return true;
+}
+
+}  // namespace gridmint::browser

@@ -1,0 +1,61 @@
+// Laying out a row group's cells on the slot grid: each cell takes the first free slot of its
+// row, covers `colspan` columns and `rowspan` rows (0 reaching the end of the group, and no
+// span reaching past it), and its text fills the slots as the span mode asks. The whole
+// page's output is bounded by a budget of slots and text, so a hostile page ends in a clear
+// failure instead of exhausting memory.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "Text.h"
+
+namespace gridmint::browser {
+
+enum class SpanMode {
+    repeat,  // a spanning cell's text in every slot it covers
+    empty,   // its text in its first slot, the others empty
+    none,    // one cell per element, as written
+};
+
+struct PendingCell {
+    Text text;
+    std::uint32_t colspan = 1;
+    std::uint32_t rowspan = 1;  // 0: to the end of the group
+};
+
+using PendingRow = std::vector<PendingCell>;
+
+class OutputBudget {
+  public:
+    static constexpr std::uint64_t maxSlots = std::uint64_t{64} << 20;
+    static constexpr std::uint64_t maxUnits = std::uint64_t{1} << 30;  // code units of text
+
+    // False, and from then on exceeded(), when `slots` more slots do not fit.
+    bool takeSlots(std::uint64_t slots) {
+        if (exceeded_ || slots > slotsLeft_) return !(exceeded_ = true);
+        slotsLeft_ -= slots;
+        return true;
+    }
+    bool takeUnits(std::uint64_t units) {
+        if (exceeded_ || units > unitsLeft_) return !(exceeded_ = true);
+        unitsLeft_ -= units;
+        return true;
+    }
+    bool exceeded() const { return exceeded_; }
+
+  private:
+    std::uint64_t slotsLeft_ = maxSlots;
+    std::uint64_t unitsLeft_ = maxUnits;
+    bool exceeded_ = false;
+};
+
+// The group's rows as output rows, appended to `out`; false when the budget runs out.
+bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& budget,
+                    std::vector<Row>& out);
+
+// colspan and rowspan as HTML reads them: leading white space, then digits; anything else 1.
+std::uint32_t parseColspan(std::string_view value);
+std::uint32_t parseRowspan(std::string_view value);
+
+}  // namespace gridmint::browser
