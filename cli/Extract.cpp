@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "Batch.h"
+#include "BrowserReading.h"
 #include "Console.h"
 #include "CsvWriter.h"
 #include "JsonWriter.h"
@@ -36,7 +37,20 @@ InMemoryDefaults overridesFrom(const Options& options) {
                       std::string(*options.csvQuoting == CsvQuoting::minimal ? "minimal" : "all"));
     }
     if (options.csvGuardFormulas) overrides.set(defaultsKey::csvGuardFormulas, true);
+    if (options.browser) overrides.set(defaultsKey::browserReading, true);
+    if (options.spans) overrides.set(defaultsKey::spans, *options.spans);
+    if (options.keepLineBreaks) overrides.set(defaultsKey::keepLineBreaks, true);
     return overrides;
+}
+
+// The browser reading's options from the settings; an unknown span mode reads as the default.
+browser::BrowserOptions browserOptionsFrom(const Defaults& defaults) {
+    browser::BrowserOptions options;
+    if (const auto spans = defaults.stringForKey(defaultsKey::spans)) {
+        options.spans = browser::spanModeNamed(*spans).value_or(browser::SpanMode::repeat);
+    }
+    options.keepLineBreaks = defaults.boolForKey(defaultsKey::keepLineBreaks);
+    return options;
 }
 
 // The position of the table called `name`. The exact name wins; otherwise a name matches by
@@ -195,13 +209,37 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 
 }  // namespace
 
+// The browser reading of the loaded page's bytes.
+int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {
+    const std::string_view bytes = loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
+    static browser::BrowserResult result;  // kept until exit, as the default reading's parser
+    result = browser::readTablesAsBrowser(bytes, browserOptionsFrom(defaults));
+    if (result.outputTooLarge) {
+        printError("the tables of " + loaded.description +
+                   " would need more than 64 M cells or 1 G characters of output; nothing "
+                   "written");
+        return exitStatus::failure;
+    }
+    const int status = Run(options, loaded.description, result.tables).printSelection();
+    keepUntilExit(std::move(loaded.parser));
+    return status;
+}
+
 int runExtract(const Options& options, const Defaults& settings) {
     const InMemoryDefaults overrides = overridesFrom(options);
     const LayeredDefaults defaults(overrides, settings);
     if (isBatchRun(options)) return runBatch(options, defaults);
     std::optional<std::string> source;
     if (!options.sources.empty()) source = options.sources.front();
-    LoadedSource loaded = loadSource(source, options.encoding, defaults);
+    const bool browserReading = defaults.boolForKey(defaultsKey::browserReading);
+    LoadedSource loaded = loadSource(source, options.encoding, defaults, !browserReading);
+    if (browserReading) {
+        if (!loaded.error.empty()) {
+            printError(loaded.error);
+            return exitStatus::failure;
+        }
+        return runBrowserReading(options, defaults, loaded);
+    }
     if (!loaded.parser) {
         printError(loaded.error);
         return exitStatus::failure;

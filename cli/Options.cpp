@@ -92,6 +92,10 @@ class Parser {
             select(Selection::jsonl, name);
         } else if (name == "--consolidate-whitespace") {
             options().consolidateWhitespace = true;
+        } else if (name == "--browser") {
+            options().browser = true;
+        } else if (name == "--keep-line-breaks") {
+            options().keepLineBreaks = true;
         } else if (name == "-v" || name == "--verbose") {
             options().verbose = true;
         } else if (name == "--tsv") {
@@ -115,7 +119,8 @@ class Parser {
         return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
                name == "--output" || name == "--encoding" || name == "--user-agent" ||
                name == "-j" || name == "--jobs" || name == "--sources-from" ||
-               name == "--separator" || name == "--quote";
+               name == "--separator" || name == "--quote" ||
+               name == "--spans";
     }
 
     void takeValue(const std::string& name, const std::string& value) {
@@ -165,6 +170,12 @@ class Parser {
             }
             options().csvQuoting = *quoting;
             noteCsvOption(name);
+        } else if (name == "--spans") {
+            if (value != "repeat" && value != "empty" && value != "none") {
+                return fail("invalid value '" + value +
+                            "' for --spans: expected repeat, empty or none");
+            }
+            options().spans = value;
         } else {
             const auto number = parseUnsigned(value, true);
             if (!number) {
@@ -260,6 +271,13 @@ Finds the tables in HTML pages and prints them as CSV or JSON.
   -j, --jobs N           scan N pages at once (default: one per core); the output keeps
                          the order of the SOURCEs
   --consolidate-whitespace   merge runs of white space in cells, for this run
+  --browser              read the tables and cell text as a browser shows them,
+                         for this run (tables then come in the order they start)
+  --spans MODE           with --browser, a spanning cell's text: repeat (in every
+                         slot it covers, the default), empty (in its first slot
+                         only) or none (one cell per element, as written)
+  --keep-line-breaks     with --browser, join a cell's lines with a line break
+                         instead of a space
   -v, --verbose          write the engine's diagnostic lines to stderr, for this run
 
 The CSV form, for every CSV written (standard output, --output, --all); each option

@@ -34,6 +34,9 @@ struct Options {
     TextEncoding encoding = encoding::utf8;
     bool consolidateWhitespace = false;
     bool verbose = false;
+    bool browser = false;                  // the browser reading, this run
+    std::optional<std::string> spans;      // "repeat", "empty" or "none", this run
+    bool keepLineBreaks = false;           // the browser reading keeps line breaks, this run
     std::optional<std::string> userAgent;  // the User-Agent sent for an address, this run
     // The SOURCEs in the order given; none means standard input, and so does "-".
     std::vector<std::string> sources;

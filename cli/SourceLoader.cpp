@@ -76,7 +76,7 @@ LoadedSource loadAddress(const std::string& source, const Defaults& defaults) {
 }  // namespace
 
 LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding encoding,
-                        const Defaults& defaults) {
+                        const Defaults& defaults, bool scan) {
     if (source && *source != "-" && !isLocalFile(*source)) return loadAddress(*source, defaults);
     LoadedSource loaded;
     loaded.description = (!source || *source == "-") ? "standard input" : "'" + *source + "'";
@@ -87,6 +87,10 @@ LoadedSource loadSource(const std::optional<std::string>& source, TextEncoding e
         return loaded;
     }
     prepareHeapForPage(bytes.size());
+    if (!scan) {
+        loaded.bytes = std::move(bytes);
+        return loaded;
+    }
     loaded.parser = HTMLTableParser::initWithData(std::move(bytes), encoding, defaults);
     if (!loaded.parser) loaded.error = "cannot scan " + loaded.description;
     return loaded;

@@ -19,6 +19,11 @@ inline constexpr std::string_view csvByteOrderMark = "csvByteOrderMark";
 inline constexpr std::string_view csvLineEnds = "csvLineEnds";
 inline constexpr std::string_view csvQuoting = "csvQuoting";
 inline constexpr std::string_view csvGuardFormulas = "csvGuardFormulas";
+// The browser reading instead of the default one (boolean), how it lays out spanning cells
+// ("repeat", "empty" or "none") and whether it keeps a cell's line breaks (boolean).
+inline constexpr std::string_view browserReading = "browserReading";
+inline constexpr std::string_view spans = "spans";
+inline constexpr std::string_view keepLineBreaks = "keepLineBreaks";
 }  // namespace defaultsKey
 
 class Defaults {
