@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "BrowserCodec.h"
+#include "EncodingSniffing.h"
 #include "TableTreeBuilder.h"
 #include "Tokenizer.h"
 #include "Utf.h"
@@ -75,6 +77,16 @@ BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& o
     }
     result.tables = namedTables(builder.tables());
     return result;
+}
+
+BrowserResult readTablesFromBytesAsBrowser(std::string_view bytes, const BrowserOptions& options,
+                                           std::string_view transportCharset) {
+    const SettledEncoding settled = settleEncoding(bytes, transportCharset);
+    BrowserResult result = readTablesAsBrowser(decodeForBrowser(bytes, settled).text(), options);
+    if (!settled.laterMetaDecides || !result.declaredCharset) return result;
+    const SettledEncoding again = settleEncoding(bytes, transportCharset, result.declaredCharset);
+    if (again.encoding == settled.encoding) return result;
+    return readTablesAsBrowser(decodeForBrowser(bytes, again).text(), options);
 }
 
 BrowserResult readTablesAsBrowser(std::u16string_view text, const BrowserOptions& options) {

@@ -26,6 +26,11 @@ struct BrowserResult {
 
 // Reads a page given as UTF-8; invalid sequences are read as U+FFFD.
 BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& options);
+// Reads a page's bytes in the encoding a browser settles for them: `transportCharset` is the
+// label the response named, if any. A <meta> declaration met while reading decides when
+// nothing before it did, and the page is read again in that encoding.
+BrowserResult readTablesFromBytesAsBrowser(std::string_view bytes, const BrowserOptions& options,
+                                           std::string_view transportCharset = {});
 // Reads a page given as text (pasted text: no encoding to settle).
 BrowserResult readTablesAsBrowser(std::u16string_view text, const BrowserOptions& options);
 

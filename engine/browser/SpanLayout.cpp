@@ -90,8 +90,10 @@ bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& 
                 }
                 columns.resize(x + cell.colspan);
             }
+            // Where two cells claim a slot, the first keeps it.
             for (std::uint64_t c = x; c < x + cell.colspan; ++c) {
-                columns[c] = {y + height, y, static_cast<std::uint32_t>(x), &cell};
+                if (columns[c].coveredUntil <= y)
+                    columns[c] = {y + height, y, static_cast<std::uint32_t>(x), &cell};
             }
             x += cell.colspan;
         }

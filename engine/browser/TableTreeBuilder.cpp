@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "EncodingSniffing.h"
 #include "Utf.h"
 
 // A switch over element names lists only the names its rule concerns; every other name
@@ -47,29 +48,6 @@ bool hidesContent(const StartTag& tag) {
 
 bool isOneOf(Tag tag, std::initializer_list<Tag> tags) {
     return std::find(tags.begin(), tags.end(), tag) != tags.end();
-}
-
-// The charset that the content of a <meta http-equiv="Content-Type"> names, as written.
-std::optional<std::string> charsetInContent(std::string_view content) {
-    const std::string lower = lowerAscii(content);
-    for (size_t at = lower.find("charset"); at != std::string::npos;
-         at = lower.find("charset", at + 1)) {
-        size_t i = at + 7;
-        while (i < lower.size() && isHtmlSpace(lower[i])) ++i;
-        if (i == lower.size() || lower[i] != '=') continue;
-        ++i;
-        while (i < lower.size() && isHtmlSpace(lower[i])) ++i;
-        if (i == lower.size()) return std::nullopt;
-        if (lower[i] == '"' || lower[i] == '\'') {
-            const size_t close = lower.find(lower[i], i + 1);
-            if (close == std::string::npos) return std::nullopt;
-            return std::string(content.substr(i + 1, close - i - 1));
-        }
-        size_t end = i;
-        while (end < lower.size() && !isHtmlSpace(lower[end]) && lower[end] != ';') ++end;
-        return std::string(content.substr(i, end - i));
-    }
-    return std::nullopt;
 }
 
 constexpr std::uint32_t deadKey = knownTagCount * 3;  // a name no token has
@@ -139,6 +117,8 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
                 add(c);
         }
         e.htmlIntegrationPoint = ns == svg && boundary;
+        ownHidden = ownHidden || (known && isOneOf(t, {Tag::script, Tag::style, Tag::template_,
+                                                       Tag::head, Tag::noscript, Tag::rp}));
         if (ns == math && t == Tag::annotation_xml && tag && tag->has(Attribute::encoding)) {
             const std::string encoding = lowerAscii(tag->value(Attribute::encoding));
             e.htmlIntegrationPoint = encoding == "text/html" || encoding == "application/xhtml+xml";
@@ -223,8 +203,11 @@ void TableTreeBuilder::pop() {
     stack_.pop_back();
 }
 
+// A shown table ends a line of the cell around it; the text moved in front of it stays on
+// the line before.
 void TableTreeBuilder::endTableElement(const Element& e) {
     OpenTable& table = openTables_[e.table];
+    if (!e.hidden && table.fosterTarget >= 0) openTables_[table.fosterTarget].cell.lineBreak();
     std::vector<Row>& rows = tables_[table.result].rows;
     for (auto* part : {&table.headRows, &table.bodyRows, &table.footRows}) {
         for (Row& row : *part) rows.push_back(std::move(row));
@@ -453,12 +436,11 @@ void TableTreeBuilder::characters(std::string_view utf8) {
 
 void TableTreeBuilder::noteMeta(const StartTag& tag) {
     if (declaredCharset_) return;
-    if (tag.has(Attribute::charset)) {
-        declaredCharset_ = std::string(tag.value(Attribute::charset));
-    } else if (tag.has(Attribute::httpEquiv) && tag.has(Attribute::content) &&
-               lowerAscii(tag.value(Attribute::httpEquiv)) == "content-type") {
-        declaredCharset_ = charsetInContent(tag.value(Attribute::content));
-    }
+    auto given = [&tag](Attribute a) {
+        return tag.has(a) ? std::optional<std::string_view>(tag.value(a)) : std::nullopt;
+    };
+    declaredCharset_ = charsetFromMetaAttributes(
+        given(Attribute::charset), given(Attribute::httpEquiv), given(Attribute::content));
 }
 
 void TableTreeBuilder::startTag(const StartTag& tag) {

@@ -42,7 +42,7 @@ class TableTreeBuilder : public TokenSink {
     // The tables in the order they started, once the end of the page was met.
     std::vector<BrowserTable>& tables() { return tables_; }
     bool outputTooLarge() const { return budget_.exceeded(); }
-    // The charset of the first <meta> that declares one, as written.
+    // The encoding that the first <meta> declaring a known one names.
     const std::optional<std::string>& declaredCharset() const { return declaredCharset_; }
 
   private:

@@ -41,8 +41,12 @@ TEST(BrowserSpanLayout, modes) {
     for (const auto& c : spanCases) {
         SCOPED_TRACE(c.name);
         const std::string prefix = R"({"noclass 1":)";
-        if (c.repeat) EXPECT_EQ(layout(c.rows, SpanMode::repeat), prefix + c.repeat + "}");
-        if (c.empty) EXPECT_EQ(layout(c.rows, SpanMode::empty), prefix + c.empty + "}");
+        if (c.repeat) {
+            EXPECT_EQ(layout(c.rows, SpanMode::repeat), prefix + c.repeat + "}");
+        }
+        if (c.empty) {
+            EXPECT_EQ(layout(c.rows, SpanMode::empty), prefix + c.empty + "}");
+        }
         EXPECT_EQ(layout(c.rows, SpanMode::none), prefix + c.none + "}");
     }
 }
