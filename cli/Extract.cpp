@@ -213,7 +213,8 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {
     const std::string_view bytes = loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
     static browser::BrowserResult result;  // kept until exit, as the default reading's parser
-    result = browser::readTablesFromBytesAsBrowser(bytes, browserOptionsFrom(defaults));
+    result = browser::readTablesFromBytesAsBrowser(bytes, browserOptionsFrom(defaults),
+                                                   loaded.transportCharset);
     if (result.outputTooLarge) {
         printError("the tables of " + loaded.description +
                    " would need more than 64 M cells or 1 G characters of output; nothing "

@@ -70,6 +70,7 @@ LoadedSource loadAddress(const std::string& source, const Defaults& defaults) {
     if (!loaded.parser) {
         loaded.error = "cannot load " + loaded.description + ": " + describeFailure(report);
     }
+    loaded.transportCharset = report.charset;
     return loaded;
 }
 

@@ -16,6 +16,7 @@ struct LoadedSource {
     std::string description;  // how messages name the source: "'page.html'", "standard input"
     std::unique_ptr<HTMLTableParser> parser;  // set on success, unless the bytes are not scanned
     ByteBuffer bytes;                         // a local source's bytes when not scanned
+    std::string transportCharset;             // the charset an address's response named
     std::string error;                        // otherwise one sentence with the cause
 };
 

@@ -111,6 +111,10 @@ std::unique_ptr<HTMLTableParser> parserFromResponse(FetchResult response, const 
         }
     }
 
+    if (response.contentType) {
+        if (const auto charset = charsetParameter(*response.contentType))
+            report.charset = std::string(*charset);
+    }
     const TextEncoding encoding = detectResponseEncoding(response.contentType, response.body);
     auto parser =
         HTMLTableParser::initWithData(ByteBuffer(std::move(response.body)), encoding, defaults);

@@ -39,6 +39,7 @@ struct UrlLoadReport {
     std::string url;      // the URL fetched, when one was built
     std::string detail;   // the transfer layer's message, or the refused Content-Type
     long httpStatus = 0;
+    std::string charset;  // the charset the response's Content-Type named, as written
 };
 
 // Normalises `typed`, skips non-page types, fetches the address with `fetcher` (the

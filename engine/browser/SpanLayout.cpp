@@ -50,11 +50,33 @@ bool asWritten(std::vector<PendingRow>& rows, OutputBudget& budget, std::vector<
 }
 
 // Per column, down to which row (exclusive) a cell covers it, and which cell.
-struct Column {
+struct Claim {
     std::uint32_t coveredUntil = 0;
     std::uint32_t originRow = 0;
     std::uint32_t originColumn = 0;
     const PendingCell* cell = nullptr;
+};
+
+// A column's claim, and the claim of a later cell that reaches further down: the first cell
+// keeps the slots both claim, the later one takes the slots below them.
+struct Column {
+    Claim now;
+    Claim next;
+
+    bool coveredAt(std::uint32_t y) {
+        if (now.coveredUntil <= y && next.coveredUntil > y) {
+            now = next;
+            next = Claim{};
+        }
+        return now.coveredUntil > y;
+    }
+    void claim(const Claim& c, std::uint32_t y) {
+        if (!coveredAt(y)) {
+            now = c;
+        } else if (c.coveredUntil > now.coveredUntil && c.coveredUntil > next.coveredUntil) {
+            next = c;
+        }
+    }
 };
 
 }  // namespace
@@ -79,7 +101,7 @@ bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& 
     for (std::uint32_t y = 0; y < rowCount; ++y) {
         std::uint64_t x = 0;
         for (const PendingCell& cell : rows[y]) {
-            while (x < columns.size() && columns[x].coveredUntil > y) ++x;
+            while (x < columns.size() && columns[x].coveredAt(y)) ++x;
             const std::uint32_t height =
                 cell.rowspan == 0 ? rowCount - y : std::min(cell.rowspan, rowCount - y);
             // The grid may not grow wider than the slots still allowed.
@@ -91,19 +113,17 @@ bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& 
                 columns.resize(x + cell.colspan);
             }
             // Where two cells claim a slot, the first keeps it.
-            for (std::uint64_t c = x; c < x + cell.colspan; ++c) {
-                if (columns[c].coveredUntil <= y)
-                    columns[c] = {y + height, y, static_cast<std::uint32_t>(x), &cell};
-            }
+            const Claim claim{y + height, y, static_cast<std::uint32_t>(x), &cell};
+            for (std::uint64_t c = x; c < x + cell.colspan; ++c) columns[c].claim(claim, y);
             x += cell.colspan;
         }
         size_t width = columns.size();
-        while (width > 0 && columns[width - 1].coveredUntil <= y) --width;
+        while (width > 0 && !columns[width - 1].coveredAt(y)) --width;
         if (!budget.takeSlots(width)) return false;
         Row slots(width);
         for (size_t c = 0; c < width; ++c) {
-            const Column& column = columns[c];
-            if (column.coveredUntil <= y) continue;
+            if (!columns[c].coveredAt(y)) continue;
+            const Claim& column = columns[c].now;
             const bool origin = column.originRow == y && column.originColumn == c;
             if (mode == SpanMode::empty && !origin) continue;
             if (!budget.takeUnits(column.cell->text.size())) return false;

@@ -100,7 +100,7 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
         }
         if (t == Tag::button) add(buttonScope);
         if (t == Tag::ol || t == Tag::ul) add(listScope);
-        if (isOneOf(t, {Tag::html, Tag::table, Tag::template_})) add(tableScope);
+        if (isOneOf(t, {Tag::html, Tag::table})) add(tableScope);
         if (isOneOf(t, {Tag::html, Tag::table, Tag::tbody, Tag::thead, Tag::tfoot, Tag::tr, Tag::td,
                         Tag::th, Tag::caption, Tag::colgroup, Tag::select, Tag::template_}))
             add(structural);
@@ -342,8 +342,10 @@ void TableTreeBuilder::adoptionAgency(std::uint32_t key) {
         const bool isSpecial = (e.chains >> special) & 1u;
         const bool listed = e.formattingEntry >= 0 && i != position;
         if (isSpecial || listed) {
+            const bool wasHidden = e.hidden;
             e.hidden = hidden || e.ownHidden;
             hidden = e.hidden;
+            if (wasHidden && !e.hidden && e.block) lineBreakAt(e);  // its start now shows
             continue;
         }
         if (nameTop_[e.key] == i) nameTop_[e.key] = e.previousSameName;
@@ -1060,7 +1062,6 @@ void TableTreeBuilder::endInBody(Tag t, std::uint32_t key) {
         case Tag::nav:
         case Tag::ol:
         case Tag::pre:
-        case Tag::search:
         case Tag::section:
         case Tag::summary:
         case Tag::ul:

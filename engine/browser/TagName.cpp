@@ -146,6 +146,22 @@ constexpr std::uint32_t groupsOfListed(Tag tag) {
         case Tag::xmp: g = special; break;
         default: break;
     }
+    // The reference parser's lists predate some of the standard's: main, summary, figcaption,
+    // hgroup, keygen, source, track, template, dialog and search are not special there,
+    // template bounds no scope, and dialog and search close no paragraph.
+    switch (tag) {
+        case Tag::main:
+        case Tag::summary:
+        case Tag::figcaption:
+        case Tag::hgroup:
+        case Tag::keygen:
+        case Tag::source:
+        case Tag::track: g &= ~special; break;
+        case Tag::template_: g &= ~(special | scopeBoundary); break;
+        case Tag::dialog:
+        case Tag::search: g &= ~(special | closesParagraph); break;
+        default: break;
+    }
     switch (tag) {
         case Tag::b:
         case Tag::big:
