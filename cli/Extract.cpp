@@ -221,7 +221,8 @@ int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSo
                    "written");
         return exitStatus::failure;
     }
-    const int status = Run(options, loaded.description, result.tables).printSelection();
+    const CsvDialect dialect = csvDialectFromDefaults(defaults);
+    const int status = Run(options, dialect, loaded.description, result.tables).printSelection();
     keepUntilExit(std::move(loaded.parser));
     return status;
 }
