@@ -209,9 +209,9 @@ ReadRecords readCsv(std::string_view text, const CsvDialect& dialect) {
 // it when the guard marks it, quoted when the quoting asks for it.
 ReadRecords expectedRecords(const Table& table, const CsvDialect& dialect) {
     ReadRecords records;
-    for (const Row& row : table) {
+    for (const auto& row : table) {
         records.emplace_back();
-        for (const Text& cell : row) {
+        for (const std::u16string_view cell : row) {
             const bool guarded = dialect.guardFormulas && !cell.empty() && startsFormula(cell[0]);
             const bool breaks = cell.find_first_of(u"\"\r\n") != Text::npos ||
                                 cell.find(static_cast<char16_t>(dialect.separator)) != Text::npos;
