@@ -66,16 +66,16 @@ std::string normaliseAddress(std::u16string_view typed,
                              const std::optional<std::string>& homeDirectory) {
     const size_t length = typed.size();
     const std::string text = toUtf8(typed);
-    if (length <= 6) return std::string(httpPrefix) + text;
-    if (text.find("://") != std::string::npos) return text;
-    if (length <= 8) return std::string(httpPrefix) + text;
-    if (text.front() == '/') return fileAddress(replaceXmlEntities(text));
+    // A local path is a file whatever its length: "/a.html" and "~/t.html" are never hosts.
+    if (text.starts_with('/')) return fileAddress(replaceXmlEntities(text));
     if (text.starts_with("~/") && homeDirectory) {
         std::string_view home = *homeDirectory;
         while (home.size() > 1 && home.back() == '/') home.remove_suffix(1);
         if (home == "/") home = {};
         return fileAddress(std::string(home) + replaceXmlEntities(text.substr(1)));
     }
+    if (length <= 6) return std::string(httpPrefix) + text;
+    if (text.find("://") != std::string::npos) return text;
     return std::string(httpPrefix) + text;
 }
 

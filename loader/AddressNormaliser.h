@@ -10,11 +10,10 @@ namespace gridmint {
 
 // The address for `typed`, as UTF-8. Rules, the first that applies wins (lengths count
 // UTF-16 code units; white space is not trimmed):
-//   length 6 or less                 "http://" + text
-//   holds "://"                      text unchanged
-//   length 7 or 8                    "http://" + text
 //   starts with "/"                  "file://" + path
 //   starts with "~/", home known     "file://" + home + path
+//   length 6 or less                 "http://" + text
+//   holds "://"                      text unchanged
 //   anything else                    "http://" + text
 // A path has its XML entities replaced, then every byte that may not stand in a URL path
 // (space, "#", "%", "?", non-ASCII, …) percent-encoded.

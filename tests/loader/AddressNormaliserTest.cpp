@@ -15,17 +15,20 @@ struct NormaliseCase {
 
 constexpr std::string_view home = "/home/tester";
 
-constexpr std::array<NormaliseCase, 22> normaliseCases{{
+constexpr std::array<NormaliseCase, 25> normaliseCases{{
     {"shortHostGetsHttp", u"ab.cd", "http://ab.cd"},
     {"emptyTextGetsHttp", u"", "http://"},
     {"shortTextWithSchemeStillGetsHttp", u"x://y", "http://x://y"},
-    {"shortAbsolutePathGetsHttp", u"/tmp/a", "http:///tmp/a"},
+    {"shortAbsolutePathIsAFile", u"/a.html", "file:///a.html"},
+    {"shortHomePathIsAFile", u"~/t.html", "file:///home/tester/t.html"},
+    {"rootIsAFile", u"/", "file:///"},
+    {"pathHoldingSchemeIsAFile", u"/tmp/x://y", "file:///tmp/x://y"},
     {"lengthCountsCodeUnitsNotBytes", u"\u00e9\u00e9\u00e9://",
      "http://\xc3\xa9\xc3\xa9\xc3\xa9://"},
     {"schemeKeptUnchanged", u"ftp://files.lan/a b", "ftp://files.lan/a b"},
     {"httpsKeptUnchanged", u"https://example.org/x", "https://example.org/x"},
     {"sevenCharactersGetHttp", u"abc.def", "http://abc.def"},
-    {"eightCharacterPathGetsHttp", u"/Library", "http:///Library"},
+    {"eightCharacterPathIsAFile", u"/Library", "file:///Library"},
     {"longerHostGetsHttp", u"pages.lan", "http://pages.lan"},
     {"hostWithPathKeepsSpaces", u"example.com/a b", "http://example.com/a b"},
     {"usersFolderBecomesFile", u"/Users/me/My Page.html", "file:///Users/me/My%20Page.html"},
