@@ -2,33 +2,31 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QItemSelectionModel>
-#include <QLineEdit>
+#include <QLayout>
 #include <QMessageBox>
-#include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
-#include <QStatusBar>
-#include <QTableView>
+#include <QTextCursor>
+#include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "CsvWriter.h"
+#include "HelpCommands.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "OpenUrlDialog.h"
-#include "PageLoadJob.h"
+#include "OutputFile.h"
 #include "PageLoader.h"
 #include "PreviewView.h"
+#include "SafeFileName.h"
 #include "SelectionDialog.h"
 #include "SourceText.h"
 #include "SourceView.h"
+#include "TableChoiceModel.h"
 
 namespace gridmint {
 
@@ -39,21 +37,11 @@ const QString placeholderText = QStringLiteral(
     "paste HTML code here then press Extract. Alternatively use File > Open URL or File > Open "
     "File ");
 
-const QString previewFileName = QStringLiteral("mr_preview.csv");
+// The settings key of the folder the last export went to.
+const QString exportFolderKey = QStringLiteral("lastExportFolder");
 
 void log(const QString& message) {
     logLine(message.toStdString());
-}
-
-// The preview folder: one per user, under the platform's folder for application data. No
-// trailing separator, so that the test for anything standing there sees a plain file too.
-QString previewDirectory() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Gridmint/temp");
-}
-
-QString previewFilePath() {
-    return QDir(previewDirectory()).filePath(previewFileName);
 }
 
 // The names as one list, one name to a line, for the log.
@@ -64,55 +52,19 @@ QString describeNames(const std::vector<Text>& names) {
     return QStringLiteral("(\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n)");
 }
 
-// The user guide, installed beside the program: next to it in the build tree, in the data
-// folder of an installation, in the bundle's resources on macOS.
-QString findGuide() {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates{
-        programDir + QStringLiteral("/guide.html"),
-        programDir + QStringLiteral("/../share/gridmint/guide.html"),
-        programDir + QStringLiteral("/../Resources/guide.html"),
-        QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                               QStringLiteral("gridmint/guide.html")),
-    };
-    for (const QString& candidate : candidates) {
-        if (!candidate.isEmpty() && QFileInfo(candidate).isFile()) {
-            return QFileInfo(candidate).canonicalFilePath();
-        }
-    }
-    return {};
+QString quotedName(const Text& name) {
+    return QStringLiteral("\u201C%1\u201D").arg(QString::fromStdU16String(name));
 }
 
-// Copies the file at `from` over `to`; the copy is written beside `to` and takes its place
-// only once complete, so a failure leaves whatever stood at `to` as it was.
-bool copyFileSafely(const QString& from, const QString& to, QString& error) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        error = source.errorString();
-        return false;
-    }
-    QSaveFile destination(to);
-    if (!destination.open(QIODevice::WriteOnly)) {
-        error = destination.errorString();
-        return false;
-    }
-    constexpr qint64 chunk = 1 << 16;
-    while (!source.atEnd()) {
-        const QByteArray bytes = source.read(chunk);
-        if (bytes.isEmpty() && source.error() != QFileDevice::NoError) {
-            error = source.errorString();
-            return false;
-        }
-        if (destination.write(bytes) != bytes.size()) {
-            error = destination.errorString();
-            return false;
-        }
-    }
-    if (!destination.commit()) {
-        error = destination.errorString();
-        return false;
-    }
-    return true;
+// Scans the source text on the worker. Only the breaks between the view's blocks become line
+// feeds: no-break spaces and line separators stay what they are, as the page had them.
+PageWork extractionOf(QString text) {
+    return [text = std::move(text)](const Defaults& defaults, const std::atomic<bool>&) mutable {
+        text.replace(QChar::ParagraphSeparator, u'\n');
+        const std::u16string_view html(reinterpret_cast<const char16_t*>(text.utf16()),
+                                       static_cast<size_t>(text.size()));
+        return PageLoad{HTMLTableParser::initWithHTMLString(html, defaults), {}};
+    };
 }
 
 }  // namespace
@@ -124,20 +76,18 @@ AppDelegate::AppDelegate(const Defaults& settings, std::shared_ptr<PageLoader> l
       pageLoader(std::move(loader)),
       window_(std::make_unique<MainWindow>()),
       beep_([] { QApplication::beep(); }) {
-    sourceView = window_->sourceView();
-    resultContainer = window_->resultContainer();
-    resultSelectionWindow = new SelectionDialog(window_.get());
-    resultSelectionTableView = resultSelectionWindow->tableView();
-    openURLWindow = new OpenUrlDialog(window_.get());
-    urlField = openURLWindow->urlField();
-    choiceModel = new TableChoiceModel(*this, this);
-    resultSelectionTableView->setModel(choiceModel);
+    sourceView_ = window_->sourceView();
+    resultContainer_ = window_->resultContainer();
+    resultSelectionWindow_ = new SelectionDialog(window_.get());
+    openURLWindow_ = new OpenUrlDialog(window_.get());
+    choiceModel_ = new TableChoiceModel(this);
+    resultSelectionWindow_->setChoiceModel(choiceModel_);
     connectWindow();
 }
 
 AppDelegate::~AppDelegate() {
-    // A load still running is abandoned; its job waits for the worker as it goes.
-    delete loadJob.data();
+    // A job still running is abandoned; it waits for its worker as it goes.
+    delete job_.data();
 }
 
 void AppDelegate::connectWindow() {
@@ -145,16 +95,24 @@ void AppDelegate::connectWindow() {
     connect(w->openFileAction(), &QAction::triggered, this, &AppDelegate::openFile);
     connect(w->openURLAction(), &QAction::triggered, this, &AppDelegate::openURL);
     connect(w->extractAction(), &QAction::triggered, this, &AppDelegate::convertButton);
+    connect(w->chooseTableAction(), &QAction::triggered, this, &AppDelegate::chooseAnotherTable);
     connect(w->exportAction(), &QAction::triggered, this, &AppDelegate::exportResult);
+    connect(w->exportAllAction(), &QAction::triggered, this, &AppDelegate::exportAllTables);
+    connect(w->copyAction(), &QAction::triggered, this, &AppDelegate::copyCells);
+    connect(w->copyAsCsvAction(), &QAction::triggered, this, &AppDelegate::copyCellsAsCsv);
     connect(w->quitAction(), &QAction::triggered, w, &QWidget::close);
     connect(w->helpAction(), &QAction::triggered, this, &AppDelegate::visitHelp);
     connect(w->homeAction(), &QAction::triggered, this, &AppDelegate::visitHome);
-    connect(w->aboutAction(), &QAction::triggered, this, &AppDelegate::showAbout);
+    connect(w->aboutAction(), &QAction::triggered, this, [w] { showAboutBox(w); });
     connect(w, &MainWindow::cancelRequested, this, &AppDelegate::cancelLoading);
     connect(w, &MainWindow::sourceDropped, this, &AppDelegate::openDroppedSource);
-    connect(resultSelectionWindow, &QDialog::accepted, this, &AppDelegate::closeSelectionWindow);
-    connect(openURLWindow, &QDialog::accepted, this, &AppDelegate::closeOpenURLWindow);
-    connect(openURLWindow, &QDialog::rejected, this, &AppDelegate::cancelOpenURLWindow);
+    connect(resultSelectionWindow_, &QDialog::accepted, this, &AppDelegate::closeSelectionWindow);
+    connect(resultSelectionWindow_, &SelectionDialog::chosenRowChanged, this,
+            &AppDelegate::showSampleOfRow);
+    connect(openURLWindow_, &QDialog::accepted, this, &AppDelegate::closeOpenURLWindow);
+    connect(openURLWindow_, &QDialog::rejected, this, &AppDelegate::cancelOpenURLWindow);
+    watchSheet(resultSelectionWindow_);
+    watchSheet(openURLWindow_);
 }
 
 void AppDelegate::beep() const {
@@ -162,7 +120,7 @@ void AppDelegate::beep() const {
 }
 
 void AppDelegate::showStatus(const QString& message) const {
-    window_->statusBar()->showMessage(message);
+    window_->showStatus(message);
 }
 
 // Tells the user of a failure in a window-modal box that does not hold up the caller.
@@ -172,46 +130,32 @@ void AppDelegate::warnUser(const QString& text, const QString& reason) const {
     box->setInformativeText(reason);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    const_cast<AppDelegate*>(this)->watchSheet(box);
     box->open();
 }
 
 // ---- Launch and the Help menu ----
 
 void AppDelegate::applicationDidFinishLaunching() {
-    sourceView->setPlainText(placeholderText);
-    sourceView->selectAll();
-    sourceView->setFocus();
-    updateExportEnabled();
+    sourceView_->setPlainText(placeholderText);
+    sourceView_->selectAll();
+    sourceView_->setFocus();
+    updateCommandsEnabled();
 }
 
 // The preview file stays on disk, to be exported after the next launch if the user wishes.
 void AppDelegate::applicationWillTerminate() {}
 
 QString AppDelegate::bundleVersionNumber() {
-    return QStringLiteral("%1 (%2)").arg(QStringLiteral(GRIDMINT_VERSION),
-                                         QStringLiteral(GRIDMINT_BUILD_NUMBER));
+    return gridmint::bundleVersionNumber();
 }
 
 void AppDelegate::visitHelp() {
-    const QString guide = findGuide();
-    if (guide.isEmpty()) {
-        showStatus(tr("The user guide is not installed"));
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(guide));
+    if (!openGuide()) showStatus(tr("The user guide is not installed"));
 }
 
 void AppDelegate::visitHome() {
-    QDesktopServices::openUrl(QUrl(QStringLiteral(GRIDMINT_HOME_PAGE)));
-}
-
-void AppDelegate::showAbout() {
-    QMessageBox::about(
-        window_.get(), tr("About Gridmint"),
-        tr("<h3>Gridmint</h3><p>Version %1</p>"
-           "<p>Finds the tables in an HTML page and turns the one you choose into CSV.</p>"
-           "<p><a href=\"%2\">%2</a></p>")
-            .arg(bundleVersionNumber().toHtmlEscaped(), QStringLiteral(GRIDMINT_HOME_PAGE)));
+    openHomePage();
 }
 
 // ---- Extract and the choice among several tables ----
@@ -220,44 +164,39 @@ void AppDelegate::convertButton() {
     convert();
 }
 
-// The source view's text exactly as it holds it: no-break spaces and line separators stay
-// what they are (the plain-text view of the document would turn them into spaces and line
-// feeds); only the breaks between its blocks become line feeds.
-QString AppDelegate::sourceText() const {
-    QString text = sourceView->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    return text;
-}
-
 void AppDelegate::convert() {
-    window_->statusBar()->clearMessage();
+    if (isBusy()) {
+        showStatus(tr("Still busy with a page: wait for it or cancel it"));
+        return;
+    }
+    showStatus(QString());
     // The old preview file goes first, so that no export can write a table of an earlier page.
-    if (const auto path = getTempFilePath()) QFile::remove(*path);
-    updateExportEnabled();
-    const QString text = sourceText();
-    if (text.isEmpty()) {
+    previewFile_.remove();
+    updateCommandsEnabled();
+    if (sourceView_->document()->isEmpty()) {
         beep();
         return;
     }
-    // The parser reads the view's text in place: a copy of a big page costs as much as a scan.
-    const std::u16string_view html(reinterpret_cast<const char16_t*>(text.utf16()),
-                                   static_cast<size_t>(text.size()));
-    convertStage2WithParser(HTMLTableParser::initWithHTMLString(html, defaults));
+    // The view's text is read once, here; the worker owns that copy.
+    startJob(new PageLoadJob(extractionOf(sourceView_->document()->toRawText()), defaults, this),
+             JobKind::extract, tr("Extracting tables…"), QString());
 }
 
 void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser) {
     if (parser) {
-        result = parser->takeResultDictionary();  // the parser is dropped below
-        tableNames = result->keys();
+        result_ = parser->takeResultDictionary();  // the parser is dropped below
+        tableNames_ = result_->keys();
     } else {
-        result.reset();
-        tableNames.reset();
+        result_.reset();
+        tableNames_.reset();
     }
     parser.reset();  // the parser lives for one conversion
-    const size_t count = tableNames ? tableNames->size() : 0;
+    shownTableName_.reset();
+    updateCommandsEnabled();
+    const size_t count = tableNames_ ? tableNames_->size() : 0;
     if (count >= 2) {
         log(QStringLiteral("we have found multiple tables within the page:\n") +
-            describeNames(*tableNames));
+            describeNames(*tableNames_));
         showStatus(tr("%n tables found: choose one", nullptr, static_cast<int>(count)));
         showSelectionWindow();
         return;
@@ -266,214 +205,280 @@ void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parse
         showStatus(tr("No table found"));
         return;
     }
-    showTable(tableNames->front());
+    showTable(tableNames_->front());
 }
 
 void AppDelegate::showSelectionWindow() {
     // A row still selected from an earlier showing stays selected while the new list reaches
     // that far, as the list's own reload would keep it.
-    const QModelIndexList selected = resultSelectionTableView->selectionModel()->selectedRows();
-    const int previousRow = selected.isEmpty() ? -1 : selected.front().row();
-    choiceModel->reloadData();
-    if (previousRow >= 0 && previousRow < choiceModel->rowCount()) {
-        resultSelectionTableView->selectRow(previousRow);
+    const int previousRow = resultSelectionWindow_->chosenRow();
+    choiceModel_->setResult(result_ ? &*result_ : nullptr, tableNames_ ? &*tableNames_ : nullptr);
+    if (previousRow >= 0 && previousRow < choiceModel_->rowCount()) {
+        resultSelectionWindow_->selectRow(previousRow);
     }
-    resultSelectionWindow->fitColumns();
-    resultSelectionWindow->open();
+    showSampleOfRow(resultSelectionWindow_->chosenRow());
+    resultSelectionWindow_->fitColumns();
+    resultSelectionWindow_->open();
+}
+
+void AppDelegate::showSampleOfRow(int row) {
+    resultSelectionWindow_->showSample(choiceModel_->tableAt(row));
 }
 
 void AppDelegate::closeSelectionWindow() {
-    resultSelectionWindow->hide();
-    const QModelIndexList selected = resultSelectionTableView->selectionModel()->selectedRows();
-    if (selected.isEmpty() || !tableNames || !result) return;
-    const auto row = static_cast<size_t>(selected.front().row());
-    if (row >= tableNames->size()) return;
-    showTable((*tableNames)[row]);
+    resultSelectionWindow_->hide();
+    const int row = resultSelectionWindow_->chosenRow();
+    if (row < 0 || !tableNames_ || !result_) return;
+    if (static_cast<size_t>(row) >= tableNames_->size()) return;
+    showTable((*tableNames_)[static_cast<size_t>(row)]);
+}
+
+void AppDelegate::chooseAnotherTable() {
+    if (!tableNames_ || tableNames_->size() < 2 || isBusy()) return;
+    int shownRow = -1;
+    for (size_t row = 0; row < tableNames_->size(); ++row) {
+        if (shownTableName_ && (*tableNames_)[row] == *shownTableName_) {
+            shownRow = static_cast<int>(row);
+        }
+    }
+    resultSelectionWindow_->selectRow(shownRow);
+    showSelectionWindow();
 }
 
 long AppDelegate::numberOfRowsInTableView() const {
-    return tableNames ? static_cast<long>(tableNames->size()) : 0;
+    return choiceModel_->numberOfRows();
 }
 
 QString AppDelegate::objectValueForTableColumn(const QString& identifier, long row) const {
-    if (!tableNames || !result || row < 0 || static_cast<size_t>(row) >= tableNames->size()) {
-        return QString();
-    }
-    const Text& name = (*tableNames)[static_cast<size_t>(row)];
-    const Table* table = result->find(name);
-    if (table == nullptr) return QString();
-    if (identifier == u"class") return QString::fromStdU16String(name);
-    if (identifier == u"rows") return QString::number(static_cast<long>(table->size()));
-    if (identifier == u"cols") {
-        // The first row's cells, not the widest row's.
-        return table->empty() ? QString()
-                              : QString::number(static_cast<long>(table->front().size()));
-    }
-    return QString();
+    return choiceModel_->objectValueForTableColumn(identifier, row);
 }
 
-// ---- The preview file, the preview and export ----
-
-std::optional<QString> AppDelegate::getTempFilePath() const {
-    const QString directory = previewDirectory();
-    // Anything standing at the path counts: a plain file there makes the later write fail.
-    if (!QFileInfo::exists(directory)) {
-        std::error_code error;
-        std::filesystem::create_directories(QFile::encodeName(directory).toStdString(), error);
-        if (error) {
-            log(QStringLiteral("error creating temp directory: %1: %2")
-                    .arg(directory, QString::fromStdString(error.message())));
-            return std::nullopt;
-        }
-    }
-    return previewFilePath();
-}
+// ---- The preview file, the preview, copying and export ----
 
 // Shows the table stored under `name` in `result`, and names it in the status bar.
 void AppDelegate::showTable(const Text& name) {
-    const Table* table = result ? result->find(name) : nullptr;
-    if (table == nullptr || !displayResult(*table)) return;
-    const size_t columns = table->empty() ? 0 : table->front().size();
-    showStatus(tr("Previewing \u201C%1\u201D: %2 rows, %3 columns")
-                   .arg(QString::fromStdU16String(name))
-                   .arg(static_cast<qulonglong>(table->size()))
+    const Table* found = result_ ? result_->find(name) : nullptr;
+    if (found == nullptr || !displayResult(*found)) return;
+    shownTableName_ = name;
+    const Table& table = *found;
+    const size_t columns = table.size() == 0 ? 0 : table[0].size();
+    showStatus(tr("Previewing %1: %2 rows, %3 columns")
+                   .arg(quotedName(name))
+                   .arg(static_cast<qulonglong>(table.size()))
                    .arg(static_cast<qulonglong>(columns)));
 }
 
 bool AppDelegate::displayResult(const Table& table) {
-    const std::string csv = csvUtf8FromArrays(table);
-    const auto path = getTempFilePath();
-    if (!path) {
-        showStatus(tr("Could not make the preview folder %1").arg(previewDirectory()));
+    QString error;
+    if (!previewFile_.write(table, error)) {
+        showStatus(tr("Could not write the preview file: %1").arg(error));
         return false;
     }
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(csv.data(), static_cast<qint64>(csv.size())) !=
-            static_cast<qint64>(csv.size()) ||
-        !file.commit()) {
-        log(QStringLiteral("error writing temp file: %1: %2").arg(*path, file.errorString()));
-        showStatus(tr("Could not write the preview file: %1").arg(file.errorString()));
-        return false;
-    }
-    showPreview(*path);
-    updateExportEnabled();
+    showPreview(PreviewFile::path());
+    updateCommandsEnabled();
     return true;
 }
 
 // A new preview for every showing; whatever the container held before goes.
 void AppDelegate::showPreview(const QString& previewFile) {
     auto* view = new PreviewView(previewFile);
-    const auto children = resultContainer->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const auto children = resultContainer_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
         child->hide();
         child->setParent(nullptr);
         child->deleteLater();
     }
-    resultContainer->layout()->addWidget(view);
+    resultContainer_->layout()->addWidget(view);
 }
 
-void AppDelegate::updateExportEnabled() const {
-    window_->exportAction()->setEnabled(QFileInfo(previewFilePath()).isFile());
+PreviewView* AppDelegate::previewView() const {
+    return resultContainer_->findChild<PreviewView*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void AppDelegate::copyCells() const {
+    if (PreviewView* view = previewView()) view->copySelection();
+}
+
+void AppDelegate::copyCellsAsCsv() const {
+    if (PreviewView* view = previewView()) view->copySelectionAsCsv();
+}
+
+void AppDelegate::updateCommandsEnabled() const {
+    const bool busy = isBusy();
+    for (QAction* action :
+         {window_->extractAction(), window_->openFileAction(), window_->openURLAction()}) {
+        action->setEnabled(!busy);
+    }
+    window_->exportAction()->setEnabled(previewFile_.exists());
+    window_->exportAllAction()->setEnabled(!busy && result_ && !result_->empty());
+    window_->chooseTableAction()->setEnabled(!busy && tableNames_ && tableNames_->size() >= 2);
+}
+
+QString AppDelegate::exportFolder() const {
+    const QString folder = QSettings().value(exportFolderKey).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void AppDelegate::rememberExportFolder(const QString& folder) const {
+    QSettings().setValue(exportFolderKey, folder);
 }
 
 void AppDelegate::exportResult() {
     auto* dialog =
-        new QFileDialog(window_.get(), tr("Export CSV"), QString(), tr("CSV files (*.csv)"));
+        new QFileDialog(window_.get(), tr("Export CSV"), exportFolder(), tr("CSV files (*.csv)"));
     dialog->setObjectName(QStringLiteral("exportDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
+    if (shownTableName_) {
+        dialog->selectFile(QString::fromStdString(cli::safeFileStem(*shownTableName_)) +
+                           QStringLiteral(".csv"));
+    }
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::exportCompletion);
+    watchSheet(dialog);
     dialog->open();
 }
 
 void AppDelegate::exportCompletion(const QString& destination) {
-    const auto path = getTempFilePath();
-    if (!path) {
-        warnUser(tr("Could not export the table."),
-                 tr("The preview folder %1 could not be made.").arg(previewDirectory()));
-        return;
-    }
-    log(QStringLiteral("copyItemAtPath %1 to %2")
-            .arg(*path, QUrl::fromLocalFile(destination).toString()));
     QString error;
-    if (!QFileInfo(*path).isFile()) {
-        error = tr("The preview file %1 does not exist.").arg(*path);
-    } else if (copyFileSafely(*path, destination, error)) {
+    if (previewFile_.exportTo(destination, error)) {
+        rememberExportFolder(QFileInfo(destination).absolutePath());
+        showStatus(tr("Exported %1 to %2")
+                       .arg(shownTableName_ ? quotedName(*shownTableName_) : tr("the table"),
+                            QDir::toNativeSeparators(destination)));
         return;
     }
-    log(QStringLiteral("error copying temp file: %1").arg(error));
     warnUser(tr("Could not export the table to %1.").arg(QDir::toNativeSeparators(destination)),
              error);
-    updateExportEnabled();
+    updateCommandsEnabled();
+}
+
+void AppDelegate::exportAllTables() {
+    auto* dialog =
+        new QFileDialog(window_.get(), tr("Export All Tables to a Folder"), exportFolder());
+    dialog->setObjectName(QStringLiteral("exportAllDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::exportAllCompletion);
+    watchSheet(dialog);
+    dialog->open();
+}
+
+// One CSV per table, in page order, named as the tool's --all names them; a file that cannot
+// be written is reported and the others are still written.
+void AppDelegate::exportAllCompletion(const QString& folder) {
+    if (!result_ || result_->empty()) {
+        showStatus(tr("No tables to export"));
+        return;
+    }
+    cli::UniqueFileStems stems;
+    int written = 0;
+    QStringList failures;
+    const QDir directory(folder);
+    for (const auto& [name, table] : *result_) {
+        const QString path =
+            directory.filePath(QString::fromStdString(stems.next(name)) + QStringLiteral(".csv"));
+        std::string error;
+        if (cli::writeFileAtomically(QFile::encodeName(path).toStdString(),
+                                     csvUtf8FromArrays(table), error)) {
+            ++written;
+        } else {
+            failures << QString::fromStdString(error);
+        }
+    }
+    rememberExportFolder(directory.absolutePath());
+    const QString where = QDir::toNativeSeparators(directory.absolutePath());
+    showStatus(tr("Exported %n table(s) to %1", nullptr, written).arg(where));
+    if (!failures.isEmpty()) {
+        log(QStringLiteral("error exporting tables: ") + failures.join(QStringLiteral("; ")));
+        warnUser(
+            tr("Could not export %n table(s) to %1.", nullptr, static_cast<int>(failures.size()))
+                .arg(where),
+            failures.join(u'\n'));
+    }
 }
 
 // ---- Opening pages ----
 
 void AppDelegate::openURL() {
-    openURLWindow->open();
-    urlField->selectAll();
-    urlField->setFocus();
+    openURLWindow_->showForInput();
 }
 
 void AppDelegate::cancelOpenURLWindow() {
-    openURLWindow->hide();
+    openURLWindow_->hide();
 }
 
 void AppDelegate::closeOpenURLWindow() {
-    openURLWindow->hide();
-    openAddress(urlField->text());
+    openURLWindow_->hide();
+    openAddress(openURLWindow_->address());
 }
 
 void AppDelegate::openAddress(const QString& typed) {
-    if (isLoading()) {
-        showStatus(tr("Still loading a page: wait for it or cancel it"));
+    if (isBusy()) {
+        showStatus(tr("Still busy with a page: wait for it or cancel it"));
         return;
     }
-    auto* job = new PageLoadJob(pageLoader, typed.toStdU16String(), defaults, this);
-    loadJob = job;
-    connect(job, &PageLoadJob::finished, this, [this, job, typed] { loadFinished(job, typed); });
-    setLoading(true, typed);
+    startJob(new PageLoadJob(pageLoader, typed.toStdU16String(), defaults, this), JobKind::load,
+             tr("Loading %1…").arg(typed), typed);
+}
+
+void AppDelegate::startJob(PageLoadJob* job, JobKind kind, const QString& message,
+                           const QString& typed) {
+    job_ = job;
+    connect(job, &PageLoadJob::finished, this,
+            [this, job, kind, typed] { jobFinished(job, kind, typed); });
+    setBusy(true, message);
     job->start();
 }
 
-// While a page loads, the commands that would start another conversion wait.
-void AppDelegate::setLoading(bool loading, const QString& typed) {
-    for (QAction* action :
-         {window_->extractAction(), window_->openFileAction(), window_->openURLAction()}) {
-        action->setEnabled(!loading);
-    }
-    if (loading) {
-        window_->showBusy(tr("Loading %1…").arg(typed));
+// While a page loads or is scanned, the commands that would start another conversion wait.
+void AppDelegate::setBusy(bool busy, const QString& message) {
+    if (busy) {
+        window_->showBusy(message);
     } else {
         window_->hideBusy();
     }
+    updateCommandsEnabled();
 }
 
 void AppDelegate::cancelLoading() {
-    if (!isLoading()) return;
-    loadJob->cancel();
-    loadJob = nullptr;
-    setLoading(false);
-    showStatus(tr("Loading cancelled"));
+    if (!isBusy()) return;
+    job_->cancel();
+    job_ = nullptr;
+    setBusy(false);
+    showStatus(tr("Cancelled"));
 }
 
-void AppDelegate::loadFinished(PageLoadJob* job, const QString& typed) {
+void AppDelegate::jobFinished(PageLoadJob* job, JobKind kind, const QString& typed) {
     PageLoad outcome = job->takeResult();
     job->deleteLater();
-    loadJob = nullptr;
-    setLoading(false);
-    if (!outcome.parser) {
-        showStatus(tr("Could not load %1: %2")
-                       .arg(typed.isEmpty() ? tr("an empty address") : typed,
-                            QString::fromStdString(outcome.failure)));
-        return;
+    job_ = nullptr;
+    setBusy(false);
+    if (kind == JobKind::load) {
+        if (!outcome.parser) {
+            showStatus(tr("Could not load %1: %2")
+                           .arg(typed.isEmpty() ? tr("an empty address") : typed,
+                                QString::fromStdString(outcome.failure)));
+            return;
+        }
+        replaceSourceText(QString::fromStdU16String(pageText(*outcome.parser)));
     }
-    sourceView->setPlainText(QString::fromStdU16String(pageText(*outcome.parser)));
     convertStage2WithParser(std::move(outcome.parser));
+}
+
+// One undoable edit, so that Undo brings back the text the page replaced.
+void AppDelegate::replaceSourceText(const QString& text) {
+    QTextCursor cursor(sourceView_->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.endEditBlock();
 }
 
 void AppDelegate::openFile() {
@@ -485,6 +490,7 @@ void AppDelegate::openFile() {
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::openFileCompletion);
+    watchSheet(dialog);
     dialog->open();
 }
 
@@ -506,19 +512,43 @@ void AppDelegate::openFileCompletion(const QString& path) {
         beep();
         return;
     }
-    sourceView->setPlainText(QString::fromStdU16String(decoded->text));
+    replaceSourceText(QString::fromStdU16String(decoded->text));
     convert();
 }
 
+bool AppDelegate::isSheetOpen() const {
+    const auto sheets = window_->findChildren<QDialog*>();
+    return std::any_of(sheets.begin(), sheets.end(),
+                       [](const QDialog* sheet) { return sheet->isVisible(); });
+}
+
+// A page handed over while the sheet is up is opened once it has closed.
+void AppDelegate::watchSheet(QDialog* sheet) {
+    connect(sheet, &QDialog::finished, this,
+            [this] { QTimer::singleShot(0, this, &AppDelegate::openPendingSource); });
+}
+
+void AppDelegate::openPendingSource() {
+    if (!pendingSource_ || isSheetOpen()) return;
+    const QString source = *pendingSource_;
+    pendingSource_.reset();
+    openFileOrAddress(source);
+}
+
 void AppDelegate::openFileOrAddress(const QString& source) {
-    if (isLoading()) {
-        showStatus(tr("Still loading a page: wait for it or cancel it"));
+    if (isSheetOpen()) {
+        pendingSource_ = source;
+        showStatus(tr("%1 opens when the dialog closes").arg(source));
+        return;
+    }
+    if (isBusy()) {
+        showStatus(tr("Still busy with a page: wait for it or cancel it"));
         return;
     }
     if (QFileInfo(source).isFile()) {
         openFileCompletion(source);
     } else {
-        urlField->setText(source);
+        openURLWindow_->setAddress(source);
         openAddress(source);
     }
 }

@@ -1,8 +1,9 @@
-// The application object: it owns the main window and its two sheets, holds the tables of the
-// latest conversion, and carries every command of the window: Extract and the choice among
-// several tables, the preview file and its export, Open File and Open URL, and the small
-// commands of the Help menu. Everything here runs on the main thread; only the fetch of an
-// address runs on a worker (PageLoadJob) and hands its parser back here.
+// The application object: it owns the main window and its sheets, holds the tables of the
+// latest conversion, and carries the window's commands: Extract and the choice among several
+// tables, the preview and its export, Open File and Open URL. The preview file's reading and
+// writing is PreviewFile's, the Help menu's commands HelpCommands', the dialogs only hand
+// over what the user chose. Everything here runs on the main thread; a scan of the source
+// text and the fetch of an address run on a worker (PageLoadJob) and hand their parser back.
 #pragma once
 
 #include <QObject>
@@ -15,12 +16,12 @@
 
 #include "Defaults.h"
 #include "HTMLTableParser.h"
+#include "PageLoadJob.h"
+#include "PreviewFile.h"
 #include "ResultDictionary.h"
-#include "TableChoiceModel.h"
 #include "Text.h"
 
-class QLineEdit;
-class QTableView;
+class QDialog;
 class QUrl;
 class QWidget;
 
@@ -28,12 +29,13 @@ namespace gridmint {
 
 class MainWindow;
 class OpenUrlDialog;
-class PageLoadJob;
 class PageLoader;
+class PreviewView;
 class SelectionDialog;
 class SourceView;
+class TableChoiceModel;
 
-class AppDelegate : public QObject, public TableChoiceDataSource {
+class AppDelegate : public QObject {
     Q_OBJECT
   public:
     // `defaults` must outlive the delegate; `pageLoader` serves Open URL.
@@ -41,19 +43,21 @@ class AppDelegate : public QObject, public TableChoiceDataSource {
                 QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // The window and its parts. The window and its sheets belong to the delegate.
+    // The window and its parts, which belong to the delegate.
     MainWindow* window() const { return window_.get(); }
-    SourceView* sourceView = nullptr;
-    QWidget* resultContainer = nullptr;
-    SelectionDialog* resultSelectionWindow = nullptr;
-    QTableView* resultSelectionTableView = nullptr;
-    OpenUrlDialog* openURLWindow = nullptr;
-    QLineEdit* urlField = nullptr;
+    SourceView* sourceView() const { return sourceView_; }
+    QWidget* resultContainer() const { return resultContainer_; }
+    SelectionDialog* resultSelectionWindow() const { return resultSelectionWindow_; }
+    OpenUrlDialog* openURLWindow() const { return openURLWindow_; }
+    // The preview shown, or nullptr.
+    PreviewView* previewView() const;
 
     // The latest conversion: its tables and their names in the order the choice list shows
     // them. Absent before the first conversion and after one that made no parser.
-    std::optional<ResultDictionary> result;
-    std::optional<std::vector<Text>> tableNames;
+    const std::optional<ResultDictionary>& result() const { return result_; }
+    const std::optional<std::vector<Text>>& tableNames() const { return tableNames_; }
+    // The name of the table previewed, while one is.
+    const std::optional<Text>& shownTableName() const { return shownTableName_; }
 
     // Launch and the Help menu.
     void applicationDidFinishLaunching();
@@ -61,23 +65,29 @@ class AppDelegate : public QObject, public TableChoiceDataSource {
     static QString bundleVersionNumber();
     void visitHelp();
     void visitHome();
-    void showAbout();
 
-    // Extract and the choice among several tables.
+    // Extract and the choice among several tables. Extract scans on a worker: the outcome
+    // arrives through the event loop (isBusy() is true until then).
     void convertButton();
     void convert();
     void convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser);
     void showSelectionWindow();
     void closeSelectionWindow();
-    long numberOfRowsInTableView() const override;
-    QString objectValueForTableColumn(const QString& identifier, long row) const override;
+    // Reopens the navigator on the latest conversion, with the table shown selected.
+    void chooseAnotherTable();
+    long numberOfRowsInTableView() const;
+    QString objectValueForTableColumn(const QString& identifier, long row) const;
 
-    // The preview file, the preview and export.
-    std::optional<QString> getTempFilePath() const;
+    // The preview file, the preview, copying and export.
+    std::optional<QString> getTempFilePath() const { return previewFile_.getTempFilePath(); }
     // Writes the table's CSV to the preview file and previews it; false when it could not.
     bool displayResult(const Table& table);
     void exportResult();
     void exportCompletion(const QString& destination);
+    void exportAllTables();
+    void exportAllCompletion(const QString& folder);
+    void copyCells() const;
+    void copyCellsAsCsv() const;
 
     // Opening pages.
     void openURL();
@@ -87,32 +97,52 @@ class AppDelegate : public QObject, public TableChoiceDataSource {
     void openFileCompletion(const QString& path);
     // Opens `typed` as Open URL does: a web address or a local path.
     void openAddress(const QString& typed);
-    // A file that exists opens as Open File, anything else as Open URL.
+    // A file that exists opens as Open File, anything else as Open URL. While a sheet or
+    // panel is open the page waits and opens once it has closed.
     void openFileOrAddress(const QString& source);
     void openDroppedSource(const QUrl& source);
-    bool isLoading() const { return !loadJob.isNull(); }
+    // True while a page loads or the source text is scanned.
+    bool isBusy() const { return !job_.isNull(); }
     void cancelLoading();
 
     // Sounds the alert; tests replace it to count alerts.
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
 
   private:
+    enum class JobKind { load, extract };
+
     void connectWindow();
     void beep() const;
     void showStatus(const QString& message) const;
     void warnUser(const QString& text, const QString& reason) const;
-    void setLoading(bool loading, const QString& typed = QString());
-    void loadFinished(PageLoadJob* job, const QString& typed);
-    void updateExportEnabled() const;
-    QString sourceText() const;
+    void startJob(PageLoadJob* job, JobKind kind, const QString& message, const QString& typed);
+    void setBusy(bool busy, const QString& message = QString());
+    void jobFinished(PageLoadJob* job, JobKind kind, const QString& typed);
+    void updateCommandsEnabled() const;
+    void replaceSourceText(const QString& text);
     void showPreview(const QString& previewFile);
     void showTable(const Text& name);
+    void showSampleOfRow(int row);
+    bool isSheetOpen() const;
+    void watchSheet(QDialog* sheet);
+    void openPendingSource();
+    QString exportFolder() const;
+    void rememberExportFolder(const QString& folder) const;
 
     const Defaults& defaults;
     std::shared_ptr<PageLoader> pageLoader;
     std::unique_ptr<MainWindow> window_;
-    TableChoiceModel* choiceModel = nullptr;
-    QPointer<PageLoadJob> loadJob;
+    SourceView* sourceView_ = nullptr;
+    QWidget* resultContainer_ = nullptr;
+    SelectionDialog* resultSelectionWindow_ = nullptr;
+    OpenUrlDialog* openURLWindow_ = nullptr;
+    TableChoiceModel* choiceModel_ = nullptr;
+    PreviewFile previewFile_;
+    std::optional<ResultDictionary> result_;
+    std::optional<std::vector<Text>> tableNames_;
+    std::optional<Text> shownTableName_;
+    std::optional<QString> pendingSource_;
+    QPointer<PageLoadJob> job_;
     std::function<void()> beep_;
 };
 

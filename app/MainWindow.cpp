@@ -3,6 +3,9 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -16,6 +19,7 @@ namespace gridmint {
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
     ui->setupUi(this);
     createActions();
+    createMenus();
     createButtons();
     createStatusBar();
     setAcceptDrops(true);
@@ -44,6 +48,18 @@ QAction* MainWindow::extractAction() const {
 QAction* MainWindow::exportAction() const {
     return ui->actionExport;
 }
+QAction* MainWindow::exportAllAction() const {
+    return exportAll;
+}
+QAction* MainWindow::chooseTableAction() const {
+    return chooseTable;
+}
+QAction* MainWindow::copyAction() const {
+    return copy;
+}
+QAction* MainWindow::copyAsCsvAction() const {
+    return copyAsCsv;
+}
 QAction* MainWindow::quitAction() const {
     return ui->actionQuit;
 }
@@ -62,11 +78,47 @@ void MainWindow::createActions() {
     ui->actionOpenFile->setShortcut(QKeySequence::Open);
     ui->actionQuit->setShortcut(QKeySequence::Quit);
     ui->actionHelp->setShortcut(QKeySequence::HelpContents);
+    exportAll = new QAction(tr("Export &All Tables…"), this);
+    exportAll->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
+    exportAll->setStatusTip(tr("Save every table of the page as a CSV file in a folder"));
+    chooseTable = new QAction(tr("&Choose Another Table…"), this);
+    chooseTable->setShortcut(QKeySequence(tr("Ctrl+T")));
+    chooseTable->setStatusTip(tr("Show another table of the same page, without extracting again"));
+    copy = new QAction(tr("&Copy"), this);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setStatusTip(tr("Copy the selected cells, ready to paste into a spreadsheet"));
+    copyAsCsv = new QAction(tr("Copy as C&SV"), this);
+    copyAsCsv->setShortcut(QKeySequence(tr("Ctrl+Shift+C")));
+    copyAsCsv->setStatusTip(tr("Copy the selected cells (or the whole table) as CSV text"));
     // The window's actions work wherever the focus is, the source view included.
-    for (QAction* action : {ui->actionOpenFile, ui->actionOpenURL, ui->actionExtract,
-                            ui->actionExport, ui->actionQuit, ui->actionHelp}) {
+    for (QAction* action :
+         {ui->actionOpenFile, ui->actionOpenURL, ui->actionExtract, ui->actionExport, exportAll,
+          chooseTable, copyAsCsv, ui->actionQuit, ui->actionHelp}) {
         action->setShortcutContext(Qt::WindowShortcut);
     }
+    // Ctrl+C copies cells only from the preview; in the source view it copies text.
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ui->resultContainer->addAction(copy);
+}
+
+void MainWindow::createMenus() {
+    const QList<QAction*> fileActions = ui->fileMenu->actions();
+    QAction* afterExport = fileActions.value(fileActions.indexOf(ui->actionExport) + 1);
+    ui->fileMenu->insertAction(ui->actionExport, chooseTable);
+    ui->fileMenu->insertAction(afterExport, exportAll);
+    QMenu* edit = new QMenu(tr("&Edit"), this);
+    edit->addAction(copy);
+    edit->addAction(copyAsCsv);
+    menuBar()->insertMenu(ui->helpMenu->menuAction(), edit);
+}
+
+QMenu* MainWindow::optionsMenu() {
+    if (options == nullptr) {
+        options = new QMenu(tr("&Options"), this);
+        options->setObjectName(QStringLiteral("optionsMenu"));
+        menuBar()->insertMenu(ui->helpMenu->menuAction(), options);
+    }
+    return options;
 }
 
 void MainWindow::createButtons() {
@@ -75,6 +127,10 @@ void MainWindow::createButtons() {
 }
 
 void MainWindow::createStatusBar() {
+    outcomeLabel = new QLabel(this);
+    outcomeLabel->setObjectName(QStringLiteral("outcomeLabel"));
+    outcomeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addPermanentWidget(outcomeLabel);
     busyIndicator = new QProgressBar(this);
     busyIndicator->setRange(0, 0);  // no known end: an indicator that only shows activity
     busyIndicator->setMaximumWidth(120);
@@ -83,21 +139,29 @@ void MainWindow::createStatusBar() {
     cancelButton = new QToolButton(this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setText(tr("Cancel"));
-    cancelButton->setToolTip(tr("Stop loading the page"));
+    cancelButton->setToolTip(tr("Stop loading or scanning the page"));
     cancelButton->hide();
     statusBar()->addPermanentWidget(busyIndicator);
     statusBar()->addPermanentWidget(cancelButton);
     connect(cancelButton, &QToolButton::clicked, this, &MainWindow::cancelRequested);
 }
 
+void MainWindow::showStatus(const QString& message) {
+    outcomeLabel->setText(message);
+}
+
+QString MainWindow::statusMessage() const {
+    return outcomeLabel->text();
+}
+
 void MainWindow::showBusy(const QString& message) {
-    statusBar()->showMessage(message);
+    showStatus(message);
     busyIndicator->show();
     cancelButton->show();
 }
 
 void MainWindow::hideBusy() {
-    statusBar()->clearMessage();
+    showStatus(QString());
     busyIndicator->hide();
     cancelButton->hide();
 }

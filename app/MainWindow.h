@@ -1,6 +1,8 @@
 // The main window: the source view, the Extract button, the preview's container and the
-// Export button, the File and Help menus, and a status bar that reports outcomes and shows a
-// busy indicator with a Cancel button while a page loads. It holds no logic of the
+// Export button, the File, Edit and Help menus (and an Options menu once something is put in
+// it), and a status bar whose permanent label reports outcomes (the tips that menus and
+// buttons show on the left never erase it) and that shows a busy indicator with a Cancel
+// button while a page loads or is scanned. It holds no logic of the
 // application's own: the application object connects to its actions.
 #pragma once
 
@@ -8,6 +10,8 @@
 #include <QUrl>
 #include <memory>
 
+class QLabel;
+class QMenu;
 class QProgressBar;
 class QToolButton;
 
@@ -32,10 +36,21 @@ class MainWindow : public QMainWindow {
     QAction* openURLAction() const;
     QAction* extractAction() const;
     QAction* exportAction() const;
+    QAction* exportAllAction() const;
+    QAction* chooseTableAction() const;
+    QAction* copyAction() const;
+    QAction* copyAsCsvAction() const;
     QAction* quitAction() const;
     QAction* helpAction() const;
     QAction* homeAction() const;
     QAction* aboutAction() const;
+
+    // The Options menu, made (before Help) the first time it is asked for.
+    QMenu* optionsMenu();
+
+    // The outcome of the latest command, kept until the next one.
+    void showStatus(const QString& message);
+    QString statusMessage() const;
 
     // Shows `message` with a busy indicator and a Cancel button, or takes them away.
     void showBusy(const QString& message);
@@ -53,10 +68,17 @@ class MainWindow : public QMainWindow {
 
   private:
     void createActions();
+    void createMenus();
     void createButtons();
     void createStatusBar();
 
     std::unique_ptr<Ui::MainWindow> ui;
+    QAction* exportAll = nullptr;
+    QAction* chooseTable = nullptr;
+    QAction* copy = nullptr;
+    QAction* copyAsCsv = nullptr;
+    QMenu* options = nullptr;
+    QLabel* outcomeLabel = nullptr;
     QProgressBar* busyIndicator = nullptr;
     QToolButton* cancelButton = nullptr;
 };

@@ -1,5 +1,6 @@
 // The Open URL sheet: one field for a web address or a local path. Open accepts, Cancel or
-// Escape rejects; the field keeps its text from one showing to the next.
+// Escape rejects; the field keeps its text from one showing to the next. It hands over the
+// typed text and does nothing with it.
 #pragma once
 
 #include <QDialog>
@@ -18,6 +19,12 @@ class OpenUrlDialog : public QDialog {
   public:
     explicit OpenUrlDialog(QWidget* parent = nullptr);
     ~OpenUrlDialog() override;
+
+    // The text typed into the field, possibly empty.
+    QString address() const;
+    void setAddress(const QString& address);
+    // Shows the sheet with the field's text selected, ready to be typed over.
+    void showForInput();
 
     QLineEdit* urlField() const;
 

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include "FetchSettings.h"
+
 namespace gridmint {
 
 namespace {
@@ -13,6 +15,10 @@ InMemoryDefaults snapshotOf(const Defaults& defaults) {
     snapshot.set(defaultsKey::verbosity, defaults.integerForKey(defaultsKey::verbosity));
     snapshot.set(defaultsKey::consolidateWhitespace,
                  defaults.boolForKey(defaultsKey::consolidateWhitespace));
+    for (const std::string_view key :
+         {defaultsKey::fetchTimeoutSeconds, defaultsKey::fetchMaxBodyBytes}) {
+        snapshot.set(key, defaults.integerForKey(key));
+    }
     if (auto userAgent = defaults.stringForKey(defaultsKey::userAgent)) {
         snapshot.set(defaultsKey::userAgent, std::move(*userAgent));
     }
@@ -21,12 +27,17 @@ InMemoryDefaults snapshotOf(const Defaults& defaults) {
 
 }  // namespace
 
+PageLoadJob::PageLoadJob(PageWork work, const Defaults& defaults, QObject* parent)
+    : QObject(parent), work_(std::move(work)), defaults_(snapshotOf(defaults)) {}
+
 PageLoadJob::PageLoadJob(std::shared_ptr<PageLoader> loader, std::u16string typed,
                          const Defaults& defaults, QObject* parent)
-    : QObject(parent),
-      loader_(std::move(loader)),
-      typed_(std::move(typed)),
-      defaults_(snapshotOf(defaults)) {}
+    : PageLoadJob(
+          [loader = std::move(loader), typed = std::move(typed)](
+              const Defaults& settings, const std::atomic<bool>& cancelled) {
+              return loader->load(typed, settings, cancelled);
+          },
+          defaults, parent) {}
 
 PageLoadJob::~PageLoadJob() {
     cancelled_ = true;
@@ -37,7 +48,7 @@ void PageLoadJob::start() {
     worker_ = std::thread([this] {
         // Written here, read on the main thread only after the queued call below arrives,
         // which orders the two.
-        result_ = loader_->load(typed_, defaults_, cancelled_);
+        result_ = work_(defaults_, cancelled_);
         QMetaObject::invokeMethod(this, &PageLoadJob::workerDone, Qt::QueuedConnection);
     });
 }

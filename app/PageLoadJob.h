@@ -1,11 +1,12 @@
-// One page load on a worker thread of its own. The job reports back on the thread that made
-// it (the main thread), so its receiver never sees another thread. Cancelling raises the
-// loader's flag and stops the report; the worker may still run for a moment, which is why a
-// cancelled job deletes itself only once its thread has ended.
+// One page load, or one scan of the source text, on a worker thread of its own. The job reports
+// back on the thread that made it (the main thread), so its receiver never sees another thread.
+// Cancelling raises the loader's flag and stops the report; the worker may still run for a moment,
+// which is why a cancelled job deletes itself only once its thread has ended.
 #pragma once
 
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -13,10 +14,17 @@
 
 namespace gridmint {
 
+// What a job runs on its worker: it reads only the settings it is given and should return
+// soon after the flag becomes true.
+using PageWork =
+    std::function<PageLoad(const Defaults& defaults, const std::atomic<bool>& cancelled)>;
+
 class PageLoadJob : public QObject {
     Q_OBJECT
   public:
     // Takes a copy of the settings a load reads, so the worker never touches `defaults`.
+    PageLoadJob(PageWork work, const Defaults& defaults, QObject* parent = nullptr);
+    // Loads what the user typed through `loader`.
     PageLoadJob(std::shared_ptr<PageLoader> loader, std::u16string typed, const Defaults& defaults,
                 QObject* parent = nullptr);
     // Raises the cancel flag and waits for the worker.
@@ -34,8 +42,7 @@ class PageLoadJob : public QObject {
   private:
     void workerDone();
 
-    std::shared_ptr<PageLoader> loader_;
-    std::u16string typed_;
+    PageWork work_;
     InMemoryDefaults defaults_;
     std::atomic<bool> cancelled_{false};
     PageLoad result_;

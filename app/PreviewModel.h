@@ -23,6 +23,8 @@ class PreviewModel : public QAbstractTableModel {
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    const CsvRecords& records() const { return records_; }
+
   private:
     CsvRecords records_;
 };

@@ -1,9 +1,13 @@
 // The preview of a CSV file in the main window: a read-only grid with row numbers and column
-// letters. Each showing makes a new view, which reads the file once when it is made.
+// letters, whose cells, rows (click a row number), columns (click a letter) or all (the
+// corner) can be selected and copied. Each showing makes a new view, which reads the file
+// once when it is made.
 #pragma once
 
 #include <QString>
 #include <QTableView>
+
+#include "CellCopy.h"
 
 namespace gridmint {
 
@@ -17,6 +21,16 @@ class PreviewView : public QTableView {
 
     const QString& previewItem() const { return previewItem_; }
     PreviewModel* previewModel() const { return model_; }
+
+    // The selected cells as one block; the whole table when nothing is selected.
+    CellBlock selectedBlock() const;
+    // Puts the selection on the clipboard as tab-separated text and as an HTML table.
+    void copySelection() const;
+    // Puts the selection on the clipboard as CSV text.
+    void copySelectionAsCsv() const;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void sizeColumnsToSample();

@@ -1,6 +1,7 @@
 #include "UrlPageLoader.h"
 
 #include "CurlFetcher.h"
+#include "FetchSettings.h"
 #include "UrlRoute.h"
 
 namespace gridmint {
@@ -8,7 +9,7 @@ namespace gridmint {
 PageLoad UrlPageLoader::load(const std::u16string& typed, const Defaults& defaults,
                              const std::atomic<bool>& cancelled) {
     CurlFetcher fetcher;
-    FetchOptions options;
+    FetchOptions options = fetchOptionsFromSettings(defaults);
     options.cancel = &cancelled;
     UrlLoadReport report;
     PageLoad outcome;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QUrl>
 #include <memory>
 
 #include "AppDelegate.h"
@@ -15,12 +16,18 @@
 namespace {
 
 // An existing file is handed on as an absolute path, since the instance that opens it may
-// run in another folder; anything else is an address and goes as typed.
+// run in another folder; a file:// address (the desktop entry passes addresses) becomes its
+// path; anything else is an address and goes as typed.
 QString sourceArgument(const QCommandLineParser& parser) {
     const QStringList arguments = parser.positionalArguments();
     if (arguments.isEmpty()) return QString();
-    const QFileInfo file(arguments.front());
-    return file.isFile() ? file.absoluteFilePath() : arguments.front();
+    QString source = arguments.front();
+    if (source.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) {
+        const QUrl address(source);
+        if (address.isLocalFile()) source = address.toLocalFile();
+    }
+    const QFileInfo file(source);
+    return file.isFile() ? file.absoluteFilePath() : source;
 }
 
 }  // namespace

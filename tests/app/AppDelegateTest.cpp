@@ -114,13 +114,13 @@ class AppDelegateTest : public QObject {
     void cleanup() { fixture.reset(); }
 
     void launchShowsThePlaceholderSelected() {
-        QCOMPARE(delegate().sourceView->toPlainText(), placeholder);
-        QCOMPARE(delegate().sourceView->textCursor().selectedText(), placeholder);
+        QCOMPARE(delegate().sourceView()->toPlainText(), placeholder);
+        QCOMPARE(delegate().sourceView()->textCursor().selectedText(), placeholder);
         QVERIFY(!delegate().window()->exportAction()->isEnabled());
 
         delegate().window()->extractAction()->trigger();
-        QCOMPARE(delegate().window()->statusBar()->currentMessage(),
-                 QStringLiteral("No table found"));
+        fixture->settle();
+        QCOMPARE(delegate().window()->statusMessage(), QStringLiteral("No table found"));
         QCOMPARE(fixture->beeps, 0);
         QVERIFY(fixture->previewViews().isEmpty());
         QVERIFY(!QFile::exists(previewPath()));
@@ -138,12 +138,13 @@ class AppDelegateTest : public QObject {
     }
 
     void oneTableIsShownAtOnce() {
-        delegate().sourceView->setPlainText(oneTable);
+        delegate().sourceView()->setPlainText(oneTable);
         delegate().window()->extractAction()->trigger();
+        fixture->settle();
 
         QCOMPARE(readFile(previewPath()), oneTableCsv);
         QVERIFY(fixture->logLinesStartingWith(QStringLiteral("we have found")).isEmpty());
-        QVERIFY(!delegate().resultSelectionWindow->isVisible());
+        QVERIFY(!delegate().resultSelectionWindow()->isVisible());
         // The preview replaced the container's placeholder and fills the container.
         QCOMPARE(fixture->containerChildren().size(), 1);
         const QList<PreviewView*> views = fixture->previewViews();
@@ -151,9 +152,9 @@ class AppDelegateTest : public QObject {
         QCOMPARE(views.front()->previewItem(), previewPath());
         QCOMPARE(views.front()->model()->index(1, 1).data().toString(),
                  QStringLiteral("1\u00A0000 €"));
-        QTRY_COMPARE(views.front()->geometry(), delegate().resultContainer->rect());
+        QTRY_COMPARE(views.front()->geometry(), delegate().resultContainer()->rect());
         delegate().window()->resize(delegate().window()->size() + QSize(80, 60));
-        QTRY_COMPARE(views.front()->geometry(), delegate().resultContainer->rect());
+        QTRY_COMPARE(views.front()->geometry(), delegate().resultContainer()->rect());
         QVERIFY(delegate().window()->exportAction()->isEnabled());
         QCOMPARE(fixture->beeps, 0);
     }
@@ -161,11 +162,12 @@ class AppDelegateTest : public QObject {
     void controlReturnExtractsFromTheSourceView() {
         delegate().window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(delegate().window()));
-        delegate().sourceView->setPlainText(oneTable);
-        delegate().sourceView->setFocus();
-        QTest::keyClick(delegate().sourceView, Qt::Key_Return, Qt::ControlModifier);
+        delegate().sourceView()->setPlainText(oneTable);
+        delegate().sourceView()->setFocus();
+        QTest::keyClick(delegate().sourceView(), Qt::Key_Return, Qt::ControlModifier);
+        fixture->settle();
         QCOMPARE(readFile(previewPath()), oneTableCsv);
-        QCOMPARE(delegate().sourceView->document()->toRawText(), oneTable);  // no line typed
+        QCOMPARE(delegate().sourceView()->document()->toRawText(), oneTable);  // no line typed
     }
 
     void twoTablesLogOnceAndOfferAChoice() {
@@ -176,11 +178,11 @@ class AppDelegateTest : public QObject {
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.front().contains(u"big") && lines.front().contains(u"small"),
                  qPrintable(lines.front()));
-        QVERIFY(delegate().resultSelectionWindow->isVisible());
-        QCOMPARE(delegate().resultSelectionWindow->windowModality(), Qt::WindowModal);
+        QVERIFY(delegate().resultSelectionWindow()->isVisible());
+        QCOMPARE(delegate().resultSelectionWindow()->windowModality(), Qt::WindowModal);
         QVERIFY(fixture->previewViews().isEmpty());
 
-        QAbstractItemModel* model = delegate().resultSelectionTableView->model();
+        QAbstractItemModel* model = delegate().resultSelectionWindow()->tableView()->model();
         QAbstractItemModelTester tester(model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         const QStringList identifiers{"class", "rows", "cols"};
@@ -218,8 +220,8 @@ class AppDelegateTest : public QObject {
         QFETCH(QString, how);
         QFETCH(QByteArray, shown);
         fixture->extract(twoTables());
-        SelectionDialog* sheet = delegate().resultSelectionWindow;
-        QTableView* list = delegate().resultSelectionTableView;
+        SelectionDialog* sheet = delegate().resultSelectionWindow();
+        QTableView* list = delegate().resultSelectionWindow()->tableView();
         QVERIFY(sheet->isVisible());
         if (row >= 0) list->selectRow(row);
 
@@ -239,14 +241,14 @@ class AppDelegateTest : public QObject {
         QCOMPARE(readFile(previewPath()), shown);
         QCOMPARE(fixture->previewViews().size(), shown.isEmpty() ? 0 : 1);
         // Declining keeps the conversion's tables as they were.
-        QVERIFY(delegate().tableNames && delegate().result);
-        QCOMPARE(delegate().tableNames->size(), size_t{2});
-        QCOMPARE(delegate().result->size(), size_t{2});
+        QVERIFY(delegate().tableNames() && delegate().result());
+        QCOMPARE(delegate().tableNames()->size(), size_t{2});
+        QCOMPARE(delegate().result()->size(), size_t{2});
     }
 
     void aSelectionPastTheNewListShowsNothing() {
         fixture->extract(threeTables());
-        delegate().resultSelectionTableView->selectRow(2);
+        delegate().resultSelectionWindow()->tableView()->selectRow(2);
         delegate().closeSelectionWindow();
         QCOMPARE(readFile(previewPath()), QByteArray("\"3\""));
 
@@ -400,7 +402,7 @@ class AppDelegateTest : public QObject {
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("error writing temp file: ")).size(),
                  1);
         QCOMPARE(fixture->previewViews(), QList<PreviewView*>{shown.data()});
-        QVERIFY(delegate().window()->statusBar()->currentMessage().contains(u"preview file"));
+        QVERIFY(delegate().window()->statusMessage().contains(u"preview file"));
         if (situation == u"disk full") {
             QCOMPARE(readFile(previewPath()), oneTableCsv);
             const QString exported = scratch.filePath(QStringLiteral("after-disk-full.csv"));
@@ -420,9 +422,9 @@ class AppDelegateTest : public QObject {
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("error writing temp file: ")).size(),
                  1);
         QVERIFY(fixture->previewViews().isEmpty());
-        QVERIFY(delegate().resultContainer->findChild<QLabel*>());  // the screen is unchanged
+        QVERIFY(delegate().resultContainer()->findChild<QLabel*>());  // the screen is unchanged
         QVERIFY(!delegate().window()->exportAction()->isEnabled());
-        QVERIFY(delegate().window()->statusBar()->currentMessage().contains(u"preview file"));
+        QVERIFY(delegate().window()->statusMessage().contains(u"preview file"));
 
         // One level up the folder cannot even be made: nothing is deleted or shown.
         removeAppData();

@@ -71,14 +71,17 @@ class DelegateFixture {
         return matching;
     }
     QList<PreviewView*> previewViews() const {
-        return delegate.resultContainer->findChildren<PreviewView*>(Qt::FindDirectChildrenOnly);
+        return delegate.resultContainer()->findChildren<PreviewView*>(Qt::FindDirectChildrenOnly);
     }
     QList<QWidget*> containerChildren() const {
-        return delegate.resultContainer->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        return delegate.resultContainer()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     }
+    // Waits for a scan or a load that runs on its worker to hand its result back.
+    void settle(int timeoutMs = 20000) { QTRY_VERIFY_WITH_TIMEOUT(!delegate.isBusy(), timeoutMs); }
     void extract(const QString& html) {
-        delegate.sourceView->setPlainText(html);
+        delegate.sourceView()->setPlainText(html);
         delegate.convert();
+        settle();
     }
 
     InMemoryDefaults defaults;

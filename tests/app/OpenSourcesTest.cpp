@@ -14,6 +14,7 @@
 
 #include "AppTestMain.h"
 #include "AppTestSupport.h"
+#include "FetchSettings.h"
 #include "MainWindow.h"
 #include "OpenUrlDialog.h"
 #include "SourceText.h"
@@ -83,8 +84,8 @@ class OpenSourcesTest : public QObject {
     QTemporaryDir scratch;
 
     AppDelegate& delegate() { return fixture->delegate; }
-    QString rawText() { return delegate().sourceView->document()->toRawText(); }
-    QString statusText() { return delegate().window()->statusBar()->currentMessage(); }
+    QString rawText() { return delegate().sourceView()->document()->toRawText(); }
+    QString statusText() { return delegate().window()->statusMessage(); }
     QString writeScratch(const QString& name, const QByteArray& bytes) {
         const QString path = scratch.filePath(name);
         writeFile(path, bytes);
@@ -145,6 +146,7 @@ class OpenSourcesTest : public QObject {
             "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
             "charset=windows-1252\"></head><body><table><tr><td>caf\xE9 \x80</td></tr></table>");
         delegate().openFileCompletion(path);
+        fixture->settle();
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("encoding of html file is ")),
                  QStringList{QStringLiteral("encoding of html file is 12")});
         QVERIFY(rawText().contains(QStringLiteral("café €")));
@@ -194,25 +196,28 @@ class OpenSourcesTest : public QObject {
         chosen->setDirectory(scratch.path());
         chosen->selectFile(path);
         QMetaObject::invokeMethod(chosen, "accept");
+        fixture->settle();
         QCOMPARE(rawText(), table);
         QCOMPARE(readFile(previewPath()), tableCsv);
     }
 
     void openUrlSheet() {
         delegate().window()->openURLAction()->trigger();
-        OpenUrlDialog* sheet = delegate().openURLWindow;
+        OpenUrlDialog* sheet = delegate().openURLWindow();
         QVERIFY(sheet->isVisible());
         QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        QTest::keyClicks(delegate().urlField, QStringLiteral("example.org/cities"));
+        QTest::keyClicks(delegate().openURLWindow()->urlField(),
+                         QStringLiteral("example.org/cities"));
         QTest::keyClick(sheet, Qt::Key_Escape);
         QVERIFY(!sheet->isVisible());
-        QVERIFY(!delegate().isLoading());
+        QVERIFY(!delegate().isBusy());
         delegate().openURL();
-        QCOMPARE(delegate().urlField->text(), QStringLiteral("example.org/cities"));
+        QCOMPARE(delegate().openURLWindow()->urlField()->text(),
+                 QStringLiteral("example.org/cities"));
 
         QTest::keyClick(sheet, Qt::Key_Return);
         QVERIFY(!sheet->isVisible());
-        QVERIFY(delegate().isLoading());
+        QVERIFY(delegate().isBusy());
         QTRY_COMPARE(loader->typed(), QStringList{QStringLiteral("example.org/cities")});
     }
 
@@ -221,7 +226,7 @@ class OpenSourcesTest : public QObject {
     void aSlowLoadKeepsTheWindowLive() {
         loader->html = table.toStdString();
         delegate().openAddress(QStringLiteral("slow.example/page"));
-        QVERIFY(delegate().isLoading());
+        QVERIFY(delegate().isBusy());
         QVERIFY(delegate().window()->isBusy());
         QCOMPARE(conversionCommandsEnabled(delegate().window()),
                  (QList<bool>{false, false, false}));
@@ -229,14 +234,14 @@ class OpenSourcesTest : public QObject {
         bool eventsRan = false;
         QTimer::singleShot(0, this, [&eventsRan] { eventsRan = true; });
         QTRY_VERIFY(eventsRan);
-        QVERIFY(delegate().isLoading());
+        QVERIFY(delegate().isBusy());
         QTRY_COMPARE(loader->typed(), QStringList{QStringLiteral("slow.example/page")});
         delegate().openAddress(QStringLiteral("second.example"));  // refused while loading
-        QVERIFY(statusText().startsWith(u"Still loading"));
+        QVERIFY(statusText().startsWith(u"Still busy"));
         QCOMPARE(loader->typed(), QStringList{QStringLiteral("slow.example/page")});
 
         loader->release();
-        QTRY_VERIFY(!delegate().isLoading());
+        QTRY_VERIFY(!delegate().isBusy());
         QVERIFY(!delegate().window()->isBusy());
         QCOMPARE(conversionCommandsEnabled(delegate().window()), (QList<bool>{true, true, true}));
         QCOMPARE(rawText(), table);
@@ -249,10 +254,10 @@ class OpenSourcesTest : public QObject {
         delegate().openAddress(QStringLiteral("stalled.example"));
         const QString before = rawText();
         delegate().window()->findChild<QToolButton*>(QStringLiteral("cancelButton"))->click();
-        QVERIFY(!delegate().isLoading());
+        QVERIFY(!delegate().isBusy());
         QVERIFY(!delegate().window()->isBusy());
         QCOMPARE(conversionCommandsEnabled(delegate().window()), (QList<bool>{true, true, true}));
-        QCOMPARE(statusText(), QStringLiteral("Loading cancelled"));
+        QCOMPARE(statusText(), QStringLiteral("Cancelled"));
         QTRY_VERIFY(loader->cancelSeen());
         QTest::qWait(0);
         QCOMPARE(rawText(), before);
@@ -263,7 +268,7 @@ class OpenSourcesTest : public QObject {
         loader->release();  // the empty page: the loader answers with its failure
         const QString before = rawText();
         delegate().openAddress(QStringLiteral("plain.example"));
-        QTRY_VERIFY(!delegate().isLoading());
+        QTRY_VERIFY(!delegate().isBusy());
         QCOMPARE(statusText(), QStringLiteral("Could not load plain.example: not an HTML page"));
         QCOMPARE(fixture->beeps, 0);
         QCOMPARE(rawText(), before);
@@ -290,13 +295,13 @@ class OpenSourcesTest : public QObject {
 
         // A page that is not UTF-8 shows in the encoding its parser used, not as nothing.
         delegate().openAddress(QString::fromStdString(server.url("/latin1.html")));
-        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isLoading(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isBusy(), 20000);
         QVERIFY(rawText().contains(QStringLiteral("Zürich")));
         QCOMPARE(readFile(previewPath()), tableCsv);
 
         const QString notes = QString::fromStdString(server.url("/notes.txt"));
         delegate().openAddress(notes);
-        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isLoading(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isBusy(), 20000);
         QCOMPARE(statusText(), QStringLiteral("Could not load %1: not an HTML page "
                                               "(Content-Type: text/plain)")
                                    .arg(notes));
@@ -305,9 +310,28 @@ class OpenSourcesTest : public QObject {
         bool eventsRan = false;
         QTimer::singleShot(0, this, [&eventsRan] { eventsRan = true; });
         QTRY_VERIFY(eventsRan);
-        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isLoading(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isBusy(), 20000);
         QVERIFY(rawText().startsWith(table));
         QCOMPARE(readFile(previewPath()), tableCsv);
+
+        // The fetch limits of the settings bind the window as they bind the tool.
+        fixture->defaults.set(defaultsKey::fetchMaxBodyBytes, 1000L);
+        delegate().openAddress(QString::fromStdString(server.url("/slow.html")));
+        QTRY_VERIFY_WITH_TIMEOUT(!delegate().isBusy(), 20000);
+        QVERIFY2(statusText().contains(u"too large"), qPrintable(statusText()));
+    }
+
+    // Opening a file replaces the text as one edit, which Undo takes back.
+    void openFileKeepsTheUndoHistory() {
+        delegate().sourceView()->setPlainText(QString());
+        QTest::keyClicks(delegate().sourceView(), QStringLiteral("typed by hand"));
+        delegate().openFileCompletion(writeScratch(QStringLiteral("undo.html"), table.toUtf8()));
+        fixture->settle();
+        QCOMPARE(rawText(), table);
+        delegate().sourceView()->undo();
+        QCOMPARE(rawText(), QStringLiteral("typed by hand"));
+        delegate().sourceView()->redo();
+        QCOMPARE(rawText(), table);
     }
 
     void droppedSource_data() {
@@ -339,13 +363,14 @@ class OpenSourcesTest : public QObject {
         const QString path = writeScratch(QStringLiteral("dropped.html"), table.toUtf8());
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(path)});
-        QWidget* target = delegate().sourceView->viewport();
+        QWidget* target = delegate().sourceView()->viewport();
         const QPoint at = target->rect().center();
         QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
+        fixture->settle();
         QCOMPARE(rawText(), table);  // the file's text, not its name
         QCOMPARE(readFile(previewPath()), tableCsv);
     }
@@ -355,23 +380,25 @@ class OpenSourcesTest : public QObject {
         mime->setHtml(table);
         mime->setText(QStringLiteral("Zürich"));
         QGuiApplication::clipboard()->setMimeData(mime);
-        delegate().sourceView->paste();  // replaces the selected placeholder
+        delegate().sourceView()->paste();  // replaces the selected placeholder
         QCOMPARE(rawText(), table);
 
         QGuiApplication::clipboard()->setText(QStringLiteral("plain"));
-        delegate().sourceView->selectAll();
-        delegate().sourceView->paste();
+        delegate().sourceView()->selectAll();
+        delegate().sourceView()->paste();
         QCOMPARE(rawText(), QStringLiteral("plain"));
     }
 
     void theLaunchArgumentIsAFileOrAnAddress() {
         delegate().openFileOrAddress(writeScratch(QStringLiteral("arg.html"), table.toUtf8()));
+        fixture->settle();
         QCOMPARE(readFile(previewPath()), tableCsv);
-        QVERIFY(!delegate().isLoading());
+        QVERIFY(!delegate().isBusy());
 
         delegate().openFileOrAddress(QStringLiteral("example.org/no-such-file.html"));
-        QVERIFY(delegate().isLoading());
-        QCOMPARE(delegate().urlField->text(), QStringLiteral("example.org/no-such-file.html"));
+        QVERIFY(delegate().isBusy());
+        QCOMPARE(delegate().openURLWindow()->urlField()->text(),
+                 QStringLiteral("example.org/no-such-file.html"));
         QTRY_COMPARE(loader->typed(), QStringList{QStringLiteral("example.org/no-such-file.html")});
     }
 };
