@@ -1,6 +1,8 @@
 // Times the application's preview of a big table on the offscreen platform: from Extract
 // (the action that the Extract button triggers) to the first paint of the grid, the steps of
-// that road one by one, and scrolling through the grid once it is shown. Prints one line per
+// that road one by one, scrolling through the grid once it is shown, copying all its cells,
+// the navigator's preview as its selection moves on a page of many tables, and the longest
+// time the event loop waits during the Extract of a big page. Prints one line per
 // figure,
 //     figure <name> <value> <unit> <what it measures>
 // for bench/run-bench to put in its report; lines starting with "#" describe the run. HOME
@@ -44,6 +46,7 @@
 #include "PageLoader.h"
 #include "PreviewModel.h"
 #include "PreviewView.h"
+#include "SelectionDialog.h"
 #include "SourceView.h"
 
 using namespace gridmint;
@@ -92,6 +95,7 @@ struct Options {
     int runs = 5;
     int pageDowns = 200;
     int jumps = 20;
+    size_t stallPageBytes = 50'000'000;
 };
 
 Options parseOptions(const QApplication& application) {
@@ -113,7 +117,11 @@ Options parseOptions(const QApplication& application) {
     const QCommandLineOption jumps(QStringLiteral("jumps"),
                                    QStringLiteral("Times each jump (end, middle, top) is timed."),
                                    QStringLiteral("n"), QStringLiteral("20"));
-    parser.addOptions({rows, columns, runs, pageDowns, jumps});
+    const QCommandLineOption stallPage(
+        QStringLiteral("stall-page-mb"),
+        QStringLiteral("Size of the page whose Extract is watched for event-loop stalls."),
+        QStringLiteral("MB"), QStringLiteral("50"));
+    parser.addOptions({rows, columns, runs, pageDowns, jumps, stallPage});
     parser.process(application);
     const auto positive = [&parser](const QCommandLineOption& option) {
         bool ok = false;
@@ -122,9 +130,10 @@ Options parseOptions(const QApplication& application) {
             fail("--" + option.names().front().toStdString() + " must be 1 or more");
         return value;
     };
-    return {static_cast<size_t>(positive(rows)), static_cast<size_t>(positive(columns)),
-            static_cast<int>(positive(runs)), static_cast<int>(positive(pageDowns)),
-            static_cast<int>(positive(jumps))};
+    return {
+        static_cast<size_t>(positive(rows)), static_cast<size_t>(positive(columns)),
+        static_cast<int>(positive(runs)),    static_cast<int>(positive(pageDowns)),
+        static_cast<int>(positive(jumps)),   static_cast<size_t>(positive(stallPage)) * 1'000'000};
 }
 
 // The benchmark opens no address.
@@ -173,7 +182,7 @@ void settle() {
 
 PreviewView* shownPreview(const AppDelegate& delegate) {
     const auto views =
-        delegate.resultContainer->findChildren<PreviewView*>(Qt::FindDirectChildrenOnly);
+        delegate.resultContainer()->findChildren<PreviewView*>(Qt::FindDirectChildrenOnly);
     return views.size() == 1 ? views.front() : nullptr;
 }
 
@@ -188,7 +197,7 @@ void checkShape(const PreviewView& view, const Options& options) {
 }
 
 struct ExtractTiming {
-    double convert = 0;  // the Extract action, until it returns
+    double convert = 0;  // the Extract action, until its scan has handed the preview over
     double paint = 0;    // from then until the new grid has been painted
     double total() const { return convert + paint; }
 };
@@ -198,6 +207,8 @@ ExtractTiming timeExtract(AppDelegate& delegate, const Options& options) {
     ExtractTiming timing;
     const auto start = Clock::now();
     delegate.window()->extractAction()->trigger();
+    // The scan runs on a worker; the preview arrives through the event loop.
+    while (delegate.isBusy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const auto converted = Clock::now();
     PreviewView* view = shownPreview(delegate);
     if (view == nullptr) fail("Extract showed no preview");
@@ -219,7 +230,7 @@ void timeStagesOnce(const AppDelegate& delegate, const QString& scratchFile, Sta
     InMemoryDefaults defaults;
     QString text;
     times.sourceText.push_back(timed([&] {
-        text = delegate.sourceView->document()->toRawText();
+        text = delegate.sourceView()->document()->toRawText();
         text.replace(QChar::ParagraphSeparator, u'\n');
     }));
     std::unique_ptr<HTMLTableParser> parser;
@@ -317,9 +328,9 @@ void paste(AppDelegate& delegate, const std::string& html) {
     auto* mime = new QMimeData;
     mime->setText(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
     QGuiApplication::clipboard()->setMimeData(mime);
-    delegate.sourceView->selectAll();
-    delegate.sourceView->paste();
-    if (delegate.sourceView->document()->isEmpty()) fail("the paste left the source view empty");
+    delegate.sourceView()->selectAll();
+    delegate.sourceView()->paste();
+    if (delegate.sourceView()->document()->isEmpty()) fail("the paste left the source view empty");
 }
 
 void showWindow(AppDelegate& delegate) {
@@ -358,7 +369,8 @@ void reportExtract(AppDelegate& delegate, const Options& options) {
     printFigure("extract_to_paint_max_ms", *std::max_element(totals.begin(), totals.end()), "ms",
                 "slowest of those runs");
     printFigure("extract_action_ms", median(converts), "ms",
-                "of which the Extract action itself (scan, CSV file, new preview view)");
+                "of which the Extract action and its scan on the worker (scan, CSV file, new "
+                "preview view)");
     printFigure("extract_event_loop_ms", median(paints), "ms",
                 "of which the event loop until the grid is painted (layout, old preview "
                 "deleted, paint)");
@@ -406,6 +418,115 @@ void reportScrolling(AppDelegate& delegate, const Options& options) {
                 "widgets", "widgets making up the preview view, whatever the table's size");
 }
 
+// Copies every cell of the shown grid, as Ctrl+C does after selecting all.
+void reportCopy(AppDelegate& delegate, const Options& options) {
+    settle();
+    PreviewView* view = shownPreview(delegate);
+    if (view == nullptr) fail("no preview to copy from");
+    view->selectAll();
+    std::vector<double> times;
+    for (int run = 0; run < options.runs; ++run)
+        times.push_back(timed([view] { view->copySelection(); }));
+    const QString copied = QGuiApplication::clipboard()->text();
+    if (static_cast<size_t>(copied.count(u'\n')) + 1 != options.rows) fail("the copy lost rows");
+    printFigure("copy_all_cells_ms", median(times), "ms",
+                "Ctrl+C of all " + std::to_string(options.rows) + " x " +
+                    std::to_string(options.columns) +
+                    " cells (tab-separated text and HTML on the clipboard), " + perRun(options));
+    view->clearSelection();
+}
+
+// A page of `tables` small tables, as a long article's navigation boxes make.
+std::string manyTablesPage(int tables) {
+    std::string html = "<html><body>";
+    for (int table = 0; table < tables; ++table) {
+        html += "<table class=\"navbox\">";
+        for (int row = 0; row < 12; ++row) {
+            html += "<tr>";
+            for (int cell = 0; cell < 6; ++cell) {
+                html += "<td>box " + std::to_string(table) + " row " + std::to_string(row) +
+                        " cell " + std::to_string(cell) + "</td>";
+            }
+            html += "</tr>";
+        }
+        html += "</table>";
+    }
+    return html + "</body></html>";
+}
+
+// Moves the navigator's selection down its list of 500 tables, timing each move with the
+// repaint of the sample beside the list.
+void reportNavigator(AppDelegate& delegate, const Options& options) {
+    constexpr int tables = 500;
+    paste(delegate, manyTablesPage(tables));
+    delegate.window()->extractAction()->trigger();
+    while (delegate.isBusy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    SelectionDialog* navigator = delegate.resultSelectionWindow();
+    if (!navigator->isVisible() || navigator->tableView()->model()->rowCount() != tables) {
+        fail("the navigator did not list the 500 tables");
+    }
+    settle();
+    std::vector<double> times;
+    const int moves = std::min(tables, std::max(50, options.runs * 20));
+    for (int row = 0; row < moves; ++row) {
+        times.push_back(timed([navigator, row] {
+            navigator->selectRow(row);
+            navigator->sampleView()->repaint();
+        }));
+    }
+    if (!navigator->isShowingSample()) fail("the navigator showed no sample");
+    navigator->reject();
+    settle();
+    const std::string what =
+        "navigator selection moved on a page of 500 tables, sample shown and "
+        "painted, " +
+        std::to_string(moves) + " moves";
+    printFigure("navigator_select_median_ms", median(times), "ms", "median of " + what);
+    printFigure("navigator_select_max_ms", *std::max_element(times.begin(), times.end()), "ms",
+                "slowest of " + what);
+}
+
+// Extract of a big page while a timer asks the event loop to run every 5 ms: the longest gap
+// between two of its turns is how long the window would not answer.
+void reportStall(AppDelegate& delegate, size_t pageBytes) {
+    const size_t columns = 10;
+    size_t rows = 1000;
+    while (bench::ordersPage(rows, columns).size() < pageBytes / 8) rows *= 2;
+    rows = static_cast<size_t>(static_cast<double>(rows) * static_cast<double>(pageBytes) /
+                               static_cast<double>(bench::ordersPage(rows, columns).size()));
+    const std::string html = bench::ordersPage(rows, columns);
+    paste(delegate, html);
+    settle();
+    double longest = 0;
+    auto last = Clock::now();
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        longest = std::max(longest, millisecondsBetween(last, now));
+        last = now;
+    });
+    ticker.start();
+    QCoreApplication::processEvents();
+    const auto start = Clock::now();
+    last = start;
+    delegate.window()->extractAction()->trigger();
+    longest = std::max(longest, millisecondsBetween(start, Clock::now()));
+    last = Clock::now();
+    while (delegate.isBusy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    PreviewView* view = shownPreview(delegate);
+    if (view == nullptr) fail("the big Extract showed no preview");
+    PaintWatch watch(view->viewport());
+    if (!watch.wait(120'000)) fail("the big preview was not painted within two minutes");
+    const double total = millisecondsBetween(start, Clock::now());
+    ticker.stop();
+    const std::string page = std::to_string(html.size() / 1'000'000) + " MB page";
+    printFigure("extract_big_longest_stall_ms", longest, "ms",
+                "longest event-loop stall during Extract of a " + page + " (" +
+                    std::to_string(rows) + " rows), to the painted grid");
+    printFigure("extract_big_total_ms", total, "ms", "that Extract, to the painted grid");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -432,6 +553,9 @@ int main(int argc, char* argv[]) {
     reportExtract(delegate, options);
     reportStages(delegate, options);
     reportScrolling(delegate, options);
+    reportCopy(delegate, options);
+    reportNavigator(delegate, options);
+    reportStall(delegate, options.stallPageBytes);
     printFigure("peak_rss_mb", peakResidentMegabytes(), "MB",
                 "peak resident memory of the whole benchmark process");
     if (beeps != 0) fail("the application beeped");
