@@ -92,9 +92,6 @@ class HTMLTableParser {
     std::optional<Table> currentRowArray;
     std::optional<Row> currentDataArray;
 
-    // Per base name, the lowest numbered suffix that may still be free: keeps naming linear
-    // when many tables share one name.
-    std::unordered_map<Text, long> nextNameSuffix;
     size_t lastRowSize = 0;  // cells of the last row ended, to size the next one
     CellTextDecoder cellDecoder;
 

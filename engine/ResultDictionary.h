@@ -21,6 +21,8 @@ class ResultDictionary {
     const Table* find(const Text& name) const;
     // Stores `table` under `name`, which must not be present yet.
     void insert(Text name, Table table);
+    // Stores `table` under `base`, or under the first "<base> (n)", n from 1, not taken yet.
+    void insertUnderUniqueName(Text base, Table table);
 
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
@@ -33,6 +35,10 @@ class ResultDictionary {
   private:
     std::vector<Entry> entries_;
     std::unordered_map<Text, size_t> index_;
+    // Per base name, the lowest suffix that may still be free: names are only ever added, so
+    // every suffix below it is taken and the search resumes there, which keeps naming linear
+    // when many tables share one name.
+    std::unordered_map<Text, long> nextSuffix_;
 };
 
 }  // namespace gridmint

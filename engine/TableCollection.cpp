@@ -31,18 +31,7 @@ void HTMLTableParser::endTableRow() {
 // The row being built, if any, stays: its cells become the start of the next row ended.
 void HTMLTableParser::endTable() {
     if (!currentRowArray) return;
-    Text base = getCurrentClassOrId();
-    Text name = base;
-    if (resultDictionary.contains(base)) {
-        // The first "<base> (n)" not taken yet, n from 1. Names are only ever added, so every
-        // suffix below the remembered one is still taken and the search can resume there.
-        long& suffix = nextNameSuffix.try_emplace(base, 1).first->second;
-        do {
-            name = base + u" (" + fromUtf8(std::to_string(suffix)) + u")";
-            ++suffix;
-        } while (resultDictionary.contains(name));
-    }
-    resultDictionary.insert(std::move(name), std::move(*currentRowArray));
+    resultDictionary.insertUnderUniqueName(getCurrentClassOrId(), std::move(*currentRowArray));
     currentRowArray.reset();
 }
 
@@ -67,7 +56,6 @@ void HTMLTableParser::resetCollection() {
     resultDictionary = ResultDictionary();
     currentRowArray.reset();
     currentDataArray.reset();
-    nextNameSuffix.clear();
 }
 
 }  // namespace gridmint

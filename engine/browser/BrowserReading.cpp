@@ -41,21 +41,13 @@ std::optional<std::string> repairedUtf8(std::string_view bytes) {
 // Unique names: the table's own, or "noclass N"; a repeated one gets " (1)", " (2)", ...
 ResultDictionary namedTables(std::vector<BrowserTable>& tables) {
     ResultDictionary result;
-    std::unordered_map<Text, long> nextSuffix;
     long unnamed = 0;
     for (BrowserTable& table : tables) {
         Text base =
             table.named ? std::move(table.name) : u"noclass " + fromUtf8(std::to_string(++unnamed));
-        Text name = base;
-        if (result.contains(base)) {
-            long& suffix = nextSuffix.try_emplace(base, 1).first->second;
-            do {
-                name = base + u" (" + fromUtf8(std::to_string(suffix)) + u")";
-                ++suffix;
-            } while (result.contains(name));
-        }
-        result.insert(std::move(name), Table(std::make_move_iterator(table.rows.begin()),
-                                             std::make_move_iterator(table.rows.end())));
+        result.insertUnderUniqueName(std::move(base),
+                                     Table(std::make_move_iterator(table.rows.begin()),
+                                           std::make_move_iterator(table.rows.end())));
     }
     return result;
 }

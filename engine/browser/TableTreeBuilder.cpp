@@ -1031,6 +1031,10 @@ void TableTreeBuilder::endInSelect(Tag t, std::uint32_t key) {
 }
 
 void TableTreeBuilder::endInBody(Tag t, std::uint32_t key) {
+    if (isIn(t, tagGroup::formatting)) {
+        adoptionAgency(key);
+        return;
+    }
     switch (t) {
         case Tag::template_:
             if (topOf(key) < 0) return;
@@ -1106,20 +1110,6 @@ void TableTreeBuilder::endInBody(Tag t, std::uint32_t key) {
             generateImpliedEndTags();
             popUntilPosition(chainTop_[heading]);
             return;
-        case Tag::a:
-        case Tag::b:
-        case Tag::big:
-        case Tag::code:
-        case Tag::em:
-        case Tag::font:
-        case Tag::i:
-        case Tag::nobr:
-        case Tag::s:
-        case Tag::small:
-        case Tag::strike:
-        case Tag::strong:
-        case Tag::tt:
-        case Tag::u: adoptionAgency(key); return;
         case Tag::br:
             reconstructFormatting();
             breakLineHere();

@@ -16,7 +16,6 @@ missing, 2 when the tool cannot be run.
 from __future__ import annotations
 
 import argparse
-import importlib.util
 import json
 import os
 import random
@@ -42,12 +41,12 @@ except ImportError as error:
 
 def _model_shrink():
     """The delta-debugging shrinker of the default reading's differential test."""
-    spec = importlib.util.spec_from_file_location("model_differential",
-                                                  HERE.parent / "model" / "differential.py")
-    module = importlib.util.module_from_spec(spec)
-    sys.modules[spec.name] = module
-    spec.loader.exec_module(module)
-    return module.shrink
+    sys.path.insert(0, str(HERE.parent / "model"))
+    try:
+        import differential as model_differential  # the model's, found first on the path
+    finally:
+        sys.path.pop(0)
+    return model_differential.shrink
 
 
 shrink = _model_shrink()
