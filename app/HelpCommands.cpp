@@ -1,4 +1,5 @@
 #include "HelpCommands.h"
+#include "Version.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -2,6 +2,7 @@
 // next argument verbatim even when it begins with "-" (a table may be named "-x"), long
 // options also accept "--name=value", and "--" ends the options.
 #include "Options.h"
+#include "Version.h"
 
 #include <algorithm>
 #include <charconv>
@@ -119,8 +120,7 @@ class Parser {
         return name == "--table" || name == "--index" || name == "--all" || name == "-o" ||
                name == "--output" || name == "--encoding" || name == "--user-agent" ||
                name == "-j" || name == "--jobs" || name == "--sources-from" ||
-               name == "--separator" || name == "--quote" ||
-               name == "--spans";
+               name == "--separator" || name == "--quote" || name == "--spans";
     }
 
     void takeValue(const std::string& name, const std::string& value) {

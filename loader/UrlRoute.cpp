@@ -6,6 +6,7 @@
 #include "ResponseCharset.h"
 #include "SkippedTypes.h"
 #include "UrlBuilder.h"
+#include "Version.h"
 
 namespace gridmint {
 

@@ -11,6 +11,7 @@
 
 #include "TempDirectory.h"
 #include "ToolRunner.h"
+#include "Version.h"
 
 namespace gridmint::cli {
 namespace {

@@ -13,6 +13,7 @@
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "Utf.h"
+#include "Version.h"
 
 namespace gridmint {
 namespace {
