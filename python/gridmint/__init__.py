@@ -59,12 +59,12 @@ def read_html(io, *, match=".+", attrs=None, header=None, encoding=None, extract
     ValueError("No tables found") when no table is left, as pandas does.
 
     It reads the page as a browser does (browser=True) by default, because that is what
-    pandas users expect of spans and nesting. This build of gridmint does not have the
-    browser reading yet: pass browser=False for gridmint's own reading, or a ValueError is
-    raised. extract_links is not supported yet either.
+    pandas users expect: the tables a browser shows, spanning cells repeated into every slot
+    they cover, cell text as rendered. browser=False uses gridmint's own reading instead.
+    extract_links is not supported yet.
     """
     if extract_links is not None:
-        raise ValueError("extract_links needs the browser reading, which this build lacks")
+        raise ValueError("extract_links: this build of gridmint does not give links yet")
     options = {"browser": browser, "encoding": encoding}
     if isinstance(io, (bytes, bytearray)) or (isinstance(io, str) and "<" in io):
         tables = parse(io, **options)

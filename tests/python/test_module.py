@@ -35,9 +35,27 @@ def generated_pages():
     return pages
 
 
-def tool_json(path):
-    out = subprocess.run([TOOL, "--json", str(path)], capture_output=True, check=False).stdout
+def tool_json(path, *flags):
+    out = subprocess.run([TOOL, "--json", *flags, str(path)], capture_output=True,
+                         check=False).stdout
     return json.loads(out, object_pairs_hook=list) if out.strip() else []
+
+
+# The browser reading's options as the tool's flags and as the module's keywords.
+BROWSER_READINGS = [
+    (["--browser"], {"browser": True}),
+    (["--browser", "--spans", "empty", "--keep-line-breaks"],
+     {"browser": True, "spans": "empty", "keep_line_breaks": True}),
+    (["--browser", "--spans", "none"], {"browser": True, "spans": "none"}),
+]
+
+# The CSV forms as the tool's flags and as to_csv()'s keywords.
+CSV_FORMS = [
+    ([], {}),
+    (["--separator", ";", "--quote", "minimal"], {"separator": ";", "quoting": "minimal"}),
+    (["--tsv", "--bom", "--crlf"], {"separator": "tab", "bom": True, "line_ends": "crlf"}),
+    (["--separator", "|", "--guard-formulas"], {"separator": "|", "guard_formulas": True}),
+]
 
 
 def as_pairs(tables):
@@ -69,21 +87,38 @@ class ModuleMatchesTool(unittest.TestCase):
                     self.assertEqual(as_pairs(gridmint.read(f)), expected)
                 self.assertEqual(as_pairs(gridmint.parse(page.read_bytes())), expected)
 
-    def test_csv_is_the_tools_csv(self):
-        for page in self.pages[:8] + self.pages[-14:]:
-            for index, table in enumerate(gridmint.read(page), start=1):
-                with self.subTest(page=page.name, index=index):
-                    out = subprocess.run([TOOL, "--index", str(index), str(page)],
-                                         capture_output=True, check=True).stdout
-                    # The tool's UTF-8 has no lone surrogate: it writes U+FFFD in its place.
-                    csv = re.sub("[\ud800-\udfff]", "\ufffd", table.to_csv())
-                    self.assertEqual(csv.encode("utf-8"), out)
+    def test_browser_reading_gives_the_tools_tables(self):
+        for page in self.pages:
+            for flags, options in BROWSER_READINGS:
+                with self.subTest(page=page.name, flags=flags):
+                    expected = tool_json(page, *flags)
+                    self.assertEqual(as_pairs(gridmint.read(page, **options)), expected)
+                    with open(page, "rb") as f:
+                        self.assertEqual(as_pairs(gridmint.read(f, **options)), expected)
+                    self.assertEqual(as_pairs(gridmint.parse(page.read_bytes(), **options)),
+                                     expected)
+
+    def test_csv_is_the_tools_csv_in_every_form(self):
+        with tempfile.TemporaryDirectory() as folder:
+            written = pathlib.Path(folder) / "table.csv"
+            for page in self.pages[:8] + self.pages[-14:]:
+                for index, table in enumerate(gridmint.read(page), start=1):
+                    for flags, options in CSV_FORMS:
+                        with self.subTest(page=page.name, index=index, flags=flags):
+                            out = subprocess.run([TOOL, "--index", str(index), *flags, str(page)],
+                                                 capture_output=True, check=True).stdout
+                            # The tool's UTF-8 has no lone surrogate: it writes U+FFFD there.
+                            csv = re.sub("[\ud800-\udfff]", "\ufffd", table.to_csv(**options))
+                            self.assertEqual(csv.encode("utf-8"), out)
+                            table.to_csv(written, **options)
+                            self.assertEqual(written.read_bytes(), out)
 
     def test_eight_threads_give_what_one_gives(self):
-        work = [p.read_bytes() for p in self.pages] * 3
-        alone = [as_pairs(gridmint.parse(data)) for data in work]
+        work = [(p.read_bytes(), browser) for p in self.pages for browser in (False, True)] * 3
+        read = lambda item: as_pairs(gridmint.parse(item[0], browser=item[1]))
+        alone = [read(item) for item in work]
         with concurrent.futures.ThreadPoolExecutor(max_workers=8) as pool:
-            together = list(pool.map(lambda data: as_pairs(gridmint.parse(data)), work))
+            together = list(pool.map(read, work))
         self.assertEqual(together, alone)
 
 
@@ -102,9 +137,33 @@ class TableAndText(unittest.TestCase):
 
     def test_text_route_ignores_the_declared_charset(self):
         page = '<meta charset="iso-8859-1"><table><tr><td>caf\u00e9</td></tr></table>'
-        self.assertEqual(gridmint.parse(page)[0].rows, [["caf\u00e9"]])
+        for browser in (False, True):
+            with self.subTest(browser=browser):
+                self.assertEqual(gridmint.parse(page, browser=browser)[0].rows, [["caf\u00e9"]])
+                # A str holding a lone surrogate has no UTF-8 form, yet it is still a page.
+                (cell,), = gridmint.parse(page.replace("\u00e9", "\u00e9 \ud800"),
+                                          browser=browser)[0].rows
+                self.assertEqual(cell[:5], "caf\u00e9 ")
         self.assertEqual(gridmint.parse(b"<table><tr><td>caf\xe9</td></tr></table>",
                                         encoding="windows-1252")[0].rows, [["caf\u00e9"]])
+
+    def test_browser_encoding_wins_over_the_pages_declaration(self):
+        page = '<meta charset="utf-8"><table><tr><td>\u0436</td></tr></table>'.encode("koi8-r")
+        self.assertEqual(gridmint.parse(page, browser=True, encoding="koi8-r")[0].rows,
+                         [["\u0436"]])
+        self.assertNotEqual(gridmint.parse(page, browser=True)[0].rows, [["\u0436"]])
+
+    def test_browser_reading_of_a_large_file_matches_its_bytes(self):
+        rows = "".join("<tr><td>%d</td><td>r&eacute;sum&eacute; %d</td></tr>" % (i, i)
+                       for i in range(20000))
+        with tempfile.TemporaryDirectory() as folder:
+            path = pathlib.Path(folder) / "big.html"
+            path.write_bytes(("<table>%s</table>" % rows).encode("utf-8"))
+            (table,) = gridmint.read(path, browser=True)
+            self.assertEqual(len(table), 20000)
+            self.assertEqual(table[-1], ["19999", "r\u00e9sum\u00e9 19999"])
+            self.assertEqual(as_pairs([table]), as_pairs(gridmint.parse(path.read_bytes(),
+                                                                        browser=True)))
 
 
 class Errors(unittest.TestCase):
@@ -112,6 +171,7 @@ class Errors(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             text_file = pathlib.Path(folder) / "p.html"
             text_file.write_text("<table></table>")
+            (table,) = gridmint.parse("<table><tr><td>x</td></tr></table>")
             with open(text_file, "r") as opened_as_text:
                 cases = [
                     (lambda: gridmint.parse(3), TypeError, "bytes or str"),
@@ -122,16 +182,32 @@ class Errors(unittest.TestCase):
                     (lambda: gridmint.read(folder), IsADirectoryError, folder),
                     (lambda: gridmint.read("http://127.0.0.1:1/"), gridmint.FetchError,
                      "cannot load 'http://127.0.0.1:1/'"),
-                    (lambda: gridmint.parse(b"", browser=True), ValueError, "browser"),
-                    (lambda: gridmint.parse(b"", spans="none"), ValueError, "spans"),
+                    (lambda: gridmint.parse(b"", spans="none"), ValueError, "browser=True"),
+                    (lambda: gridmint.parse(b"", keep_line_breaks=True), ValueError,
+                     "browser=True"),
+                    (lambda: gridmint.parse(b"", browser=True, spans="all"), ValueError,
+                     "'repeat', 'empty' or 'none'"),
+                    (lambda: gridmint.parse(b"", browser=True, encoding="klingon"), ValueError,
+                     "klingon"),
+                    (lambda: gridmint.parse(b"", browser=True, encoding=4), ValueError,
+                     "charset name"),
+                    (lambda: gridmint.read(pathlib.Path(folder) / "none.html", browser=True),
+                     FileNotFoundError, "none.html"),
+                    (lambda: gridmint.read("http://127.0.0.1:1/", browser=True),
+                     gridmint.FetchError, "cannot load 'http://127.0.0.1:1/'"),
                     (lambda: gridmint.parse(b"", encoding="klingon"), ValueError, "klingon"),
                     (lambda: gridmint.parse(b"", encoding=True), TypeError, "encoding"),
-                    (lambda: gridmint.parse("<table><tr><td>x</td></tr></table>")[0].to_csv(sep=";"), TypeError,
-                     "sep"),
+                    (lambda: table.to_csv(sep=";"), TypeError, "separator"),
+                    (lambda: table.to_csv(separator=":"), ValueError, "separator=':'"),
+                    (lambda: table.to_csv(quoting="some"), ValueError, "'all' or 'minimal'"),
+                    (lambda: table.to_csv(line_ends="cr"), ValueError, "'lf' or 'crlf'"),
+                    (lambda: table.to_csv(bom="yes"), TypeError, "bom"),
+                    (lambda: table.to_csv(pathlib.Path(folder) / "no" / "t.csv"), OSError,
+                     "t.csv"),
                     (lambda: gridmint.read_html("<p>no table</p>", browser=False), ValueError,
                      "No tables found"),
-                    (lambda: gridmint.read_html("<table><tr><td>x</td></tr></table>"),
-                     ValueError, "browser"),
+                    (lambda: gridmint.read_html("<p>no table</p>"), ValueError,
+                     "No tables found"),
                 ]
                 for call, kind, part in cases:
                     with self.subTest(part=part):
@@ -155,16 +231,25 @@ class ReadHtmlLikePandas(unittest.TestCase):
             self.skipTest("pandas.read_html(flavor='bs4') needs python3-bs4")
         import pandas
 
-        for kwargs in [{}, {"header": 0}, {"match": "Rex"}, {"attrs": {"id": "people"}},
-                       {"attrs": {"class": "pets"}, "header": 0}]:
-            with self.subTest(kwargs=kwargs):
-                ours = gridmint.read_html(self.PAGE, browser=False, **kwargs)
-                theirs = pandas.read_html(io.StringIO(self.PAGE), flavor="bs4", **kwargs)
-                self.assertEqual(len(ours), len(theirs))
-                for a, b in zip(ours, theirs):
-                    self.assertEqual(a.values.tolist(), b.values.tolist())
-                    if "header" in kwargs:
-                        self.assertEqual(list(a.columns), list(b.columns))
+        for browser in (False, True):
+            for kwargs in [{}, {"header": 0}, {"match": "Rex"}, {"attrs": {"id": "people"}},
+                           {"attrs": {"class": "pets"}, "header": 0}]:
+                with self.subTest(browser=browser, kwargs=kwargs):
+                    self.assert_same_frames(
+                        gridmint.read_html(self.PAGE, browser=browser, **kwargs),
+                        pandas.read_html(io.StringIO(self.PAGE), flavor="bs4", **kwargs), kwargs)
+        # Spans are repeated into every slot they cover, as pandas does.
+        spanned = ("<table><tr><td rowspan=2>a</td><td colspan=2>b</td></tr>"
+                   "<tr><td>c</td><td>d</td></tr></table>")
+        self.assert_same_frames(gridmint.read_html(spanned),
+                                pandas.read_html(io.StringIO(spanned), flavor="bs4"), {})
+
+    def assert_same_frames(self, ours, theirs, kwargs):
+        self.assertEqual(len(ours), len(theirs))
+        for a, b in zip(ours, theirs):
+            self.assertEqual(a.values.tolist(), b.values.tolist())
+            if "header" in kwargs:
+                self.assertEqual(list(a.columns), list(b.columns))
 
 
 if __name__ == "__main__":
