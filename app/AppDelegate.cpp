@@ -20,6 +20,7 @@
 #include "MainWindow.h"
 #include "OpenUrlDialog.h"
 #include "OutputFile.h"
+#include "PageLoadWork.h"
 #include "PageLoader.h"
 #include "PreviewView.h"
 #include "SafeFileName.h"
@@ -178,8 +179,10 @@ void AppDelegate::convert() {
         return;
     }
     // The view's text is read once, here; the worker owns that copy.
-    startJob(new PageLoadJob(extractionOf(sourceView_->document()->toRawText()), defaults, this),
-             JobKind::extract, tr("Extracting tables…"), QString());
+    auto outcome = std::make_shared<PageLoad>();
+    startJob(pageLoadWork(extractionOf(sourceView_->document()->toRawText()), defaults, outcome),
+             tr("Extracting tables…"),
+             [this, outcome] { convertStage2WithParser(std::move(outcome->parser)); });
 }
 
 void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser) {
@@ -258,30 +261,51 @@ QString AppDelegate::objectValueForTableColumn(const QString& identifier, long r
 // Shows the table stored under `name` in `result`, and names it in the status bar.
 void AppDelegate::showTable(const Text& name) {
     const Table* found = result_ ? result_->find(name) : nullptr;
-    if (found == nullptr || !displayResult(*found)) return;
-    shownTableName_ = name;
-    const Table& table = *found;
-    const size_t columns = table.size() == 0 ? 0 : table[0].size();
-    showStatus(tr("Previewing %1: %2 rows, %3 columns")
-                   .arg(quotedName(name))
-                   .arg(static_cast<qulonglong>(table.size()))
-                   .arg(static_cast<qulonglong>(columns)));
+    if (found == nullptr) return;
+    const size_t rows = found->size();
+    const size_t columns = rows == 0 ? 0 : (*found)[0].size();
+    displayResult(*found, [this, name, rows, columns] {
+        shownTableName_ = name;
+        showStatus(tr("Previewing %1: %2 rows, %3 columns")
+                       .arg(quotedName(name))
+                       .arg(static_cast<qulonglong>(rows))
+                       .arg(static_cast<qulonglong>(columns)));
+    });
 }
 
-bool AppDelegate::displayResult(const Table& table) {
+namespace {
+
+struct PreparedPreview {
+    bool written = false;
     QString error;
-    if (!previewFile_.write(table, error)) {
-        showStatus(tr("Could not write the preview file: %1").arg(error));
-        return false;
-    }
-    showPreview(PreviewFile::path());
-    updateCommandsEnabled();
-    return true;
+    CsvRecords records;
+};
+
+}  // namespace
+
+// The job cannot be cancelled: it takes as long as the table's size, not the network's, and a
+// preview file left to a cancelled worker could be replaced after a newer one.
+void AppDelegate::displayResult(const Table& table, std::function<void()> shown) {
+    auto prepared = std::make_shared<PreparedPreview>();
+    auto work = [file = previewFile_, &table, prepared](const std::atomic<bool>&) {
+        prepared->written = file.write(table, prepared->error);
+        if (prepared->written) prepared->records = file.readRecords();
+    };
+    auto done = [this, prepared, shown = std::move(shown)] {
+        if (!prepared->written) {
+            showStatus(tr("Could not write the preview file: %1").arg(prepared->error));
+            return;
+        }
+        showPreview(PreviewFile::path(), std::move(prepared->records));
+        updateCommandsEnabled();
+        if (shown) shown();
+    };
+    startJob(std::move(work), tr("Preparing the preview…"), std::move(done), false);
 }
 
 // A new preview for every showing; whatever the container held before goes.
-void AppDelegate::showPreview(const QString& previewFile) {
-    auto* view = new PreviewView(previewFile);
+void AppDelegate::showPreview(const QString& previewFile, CsvRecords records) {
+    auto* view = new PreviewView(previewFile, std::move(records));
     const auto children = resultContainer_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
         child->hide();
@@ -424,23 +448,30 @@ void AppDelegate::openAddress(const QString& typed) {
         showStatus(tr("Still busy with a page: wait for it or cancel it"));
         return;
     }
-    startJob(new PageLoadJob(pageLoader, typed.toStdU16String(), defaults, this), JobKind::load,
-             tr("Loading %1…").arg(typed), typed);
+    auto outcome = std::make_shared<PageLoad>();
+    startJob(pageLoadWork(loadThrough(pageLoader, typed.toStdU16String()), defaults, outcome),
+             tr("Loading %1…").arg(typed), [this, outcome, typed] { pageLoaded(*outcome, typed); });
 }
 
-void AppDelegate::startJob(PageLoadJob* job, JobKind kind, const QString& message,
-                           const QString& typed) {
+void AppDelegate::startJob(WorkerJob::Work work, const QString& message, std::function<void()> done,
+                           bool cancellable) {
+    auto* job = new WorkerJob(std::move(work), this);
     job_ = job;
-    connect(job, &PageLoadJob::finished, this,
-            [this, job, kind, typed] { jobFinished(job, kind, typed); });
-    setBusy(true, message);
+    jobCancellable_ = cancellable;
+    connect(job, &WorkerJob::finished, this, [this, job, done = std::move(done)] {
+        job->deleteLater();
+        job_ = nullptr;
+        setBusy(false);
+        done();
+    });
+    setBusy(true, message, cancellable);
     job->start();
 }
 
 // While a page loads or is scanned, the commands that would start another conversion wait.
-void AppDelegate::setBusy(bool busy, const QString& message) {
+void AppDelegate::setBusy(bool busy, const QString& message, bool cancellable) {
     if (busy) {
-        window_->showBusy(message);
+        window_->showBusy(message, cancellable);
     } else {
         window_->hideBusy();
     }
@@ -448,27 +479,21 @@ void AppDelegate::setBusy(bool busy, const QString& message) {
 }
 
 void AppDelegate::cancelLoading() {
-    if (!isBusy()) return;
+    if (!isBusy() || !jobCancellable_) return;
     job_->cancel();
     job_ = nullptr;
     setBusy(false);
     showStatus(tr("Cancelled"));
 }
 
-void AppDelegate::jobFinished(PageLoadJob* job, JobKind kind, const QString& typed) {
-    PageLoad outcome = job->takeResult();
-    job->deleteLater();
-    job_ = nullptr;
-    setBusy(false);
-    if (kind == JobKind::load) {
-        if (!outcome.parser) {
-            showStatus(tr("Could not load %1: %2")
-                           .arg(typed.isEmpty() ? tr("an empty address") : typed,
-                                QString::fromStdString(outcome.failure)));
-            return;
-        }
-        replaceSourceText(QString::fromStdU16String(pageText(*outcome.parser)));
+void AppDelegate::pageLoaded(PageLoad& outcome, const QString& typed) {
+    if (!outcome.parser) {
+        showStatus(tr("Could not load %1: %2")
+                       .arg(typed.isEmpty() ? tr("an empty address") : typed,
+                            QString::fromStdString(outcome.failure)));
+        return;
     }
+    replaceSourceText(QString::fromStdU16String(pageText(*outcome.parser)));
     convertStage2WithParser(std::move(outcome.parser));
 }
 

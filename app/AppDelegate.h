@@ -3,7 +3,8 @@
 // tables, the preview and its export, Open File and Open URL. The preview file's reading and
 // writing is PreviewFile's, the Help menu's commands HelpCommands', the dialogs only hand
 // over what the user chose. Everything here runs on the main thread; a scan of the source
-// text and the fetch of an address run on a worker (PageLoadJob) and hand their parser back.
+// text, the fetch of an address and the writing of the preview file run on a worker
+// (WorkerJob) and hand their outcome back.
 #pragma once
 
 #include <QObject>
@@ -14,12 +15,14 @@
 #include <optional>
 #include <vector>
 
+#include "CsvReader.h"
 #include "Defaults.h"
 #include "HTMLTableParser.h"
-#include "PageLoadJob.h"
+#include "PageLoader.h"
 #include "PreviewFile.h"
 #include "ResultDictionary.h"
 #include "Text.h"
+#include "WorkerJob.h"
 
 class QDialog;
 class QUrl;
@@ -29,7 +32,6 @@ namespace gridmint {
 
 class MainWindow;
 class OpenUrlDialog;
-class PageLoader;
 class PreviewView;
 class SelectionDialog;
 class SourceView;
@@ -80,8 +82,11 @@ class AppDelegate : public QObject {
 
     // The preview file, the preview, copying and export.
     std::optional<QString> getTempFilePath() const { return previewFile_.getTempFilePath(); }
-    // Writes the table's CSV to the preview file and previews it; false when it could not.
-    bool displayResult(const Table& table);
+    // Writes the table's CSV to the preview file and previews it. The file is written and read
+    // back on a worker, so the outcome arrives through the event loop (isBusy() is true until
+    // then); `shown` runs once the preview is up, and nothing changes when the file could not
+    // be written. The table must stay in place until then.
+    void displayResult(const Table& table, std::function<void()> shown = {});
     void exportResult();
     void exportCompletion(const QString& destination);
     void exportAllTables();
@@ -101,7 +106,7 @@ class AppDelegate : public QObject {
     // panel is open the page waits and opens once it has closed.
     void openFileOrAddress(const QString& source);
     void openDroppedSource(const QUrl& source);
-    // True while a page loads or the source text is scanned.
+    // True while a page loads, the source text is scanned or the preview file is written.
     bool isBusy() const { return !job_.isNull(); }
     void cancelLoading();
 
@@ -109,18 +114,19 @@ class AppDelegate : public QObject {
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
 
   private:
-    enum class JobKind { load, extract };
-
     void connectWindow();
     void beep() const;
     void showStatus(const QString& message) const;
     void warnUser(const QString& text, const QString& reason) const;
-    void startJob(PageLoadJob* job, JobKind kind, const QString& message, const QString& typed);
-    void setBusy(bool busy, const QString& message = QString());
-    void jobFinished(PageLoadJob* job, JobKind kind, const QString& typed);
+    // Runs `work` on a worker; `done` runs on this thread when it has finished, unless it was
+    // cancelled. A job that may not be cancelled shows no Cancel button.
+    void startJob(WorkerJob::Work work, const QString& message, std::function<void()> done,
+                  bool cancellable = true);
+    void setBusy(bool busy, const QString& message = QString(), bool cancellable = true);
+    void pageLoaded(PageLoad& outcome, const QString& typed);
     void updateCommandsEnabled() const;
     void replaceSourceText(const QString& text);
-    void showPreview(const QString& previewFile);
+    void showPreview(const QString& previewFile, CsvRecords records);
     void showTable(const Text& name);
     void showSampleOfRow(int row);
     bool isSheetOpen() const;
@@ -142,7 +148,8 @@ class AppDelegate : public QObject {
     std::optional<std::vector<Text>> tableNames_;
     std::optional<Text> shownTableName_;
     std::optional<QString> pendingSource_;
-    QPointer<PageLoadJob> job_;
+    QPointer<WorkerJob> job_;
+    bool jobCancellable_ = true;
     std::function<void()> beep_;
 };
 

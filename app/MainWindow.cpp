@@ -154,10 +154,10 @@ QString MainWindow::statusMessage() const {
     return outcomeLabel->text();
 }
 
-void MainWindow::showBusy(const QString& message) {
+void MainWindow::showBusy(const QString& message, bool cancellable) {
     showStatus(message);
     busyIndicator->show();
-    cancelButton->show();
+    cancelButton->setVisible(cancellable);
 }
 
 void MainWindow::hideBusy() {

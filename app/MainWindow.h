@@ -52,8 +52,9 @@ class MainWindow : public QMainWindow {
     void showStatus(const QString& message);
     QString statusMessage() const;
 
-    // Shows `message` with a busy indicator and a Cancel button, or takes them away.
-    void showBusy(const QString& message);
+    // Shows `message` with a busy indicator, and a Cancel button when the work may be
+    // cancelled; or takes them away.
+    void showBusy(const QString& message, bool cancellable = true);
     void hideBusy();
     bool isBusy() const;
 

@@ -1,5 +1,5 @@
 // Loading a page from what the user typed into the Open URL sheet. A load may take as long as
-// the network does, so it runs on a worker thread (PageLoadJob) while the window stays live;
+// the network does, so it runs on a worker thread (a WorkerJob) while the window stays live;
 // the loader itself is an interface so that tests can stand in for the network.
 #pragma once
 

@@ -107,6 +107,13 @@ bool PreviewFile::exists() const {
     return QFileInfo(path()).isFile();
 }
 
+CsvRecords PreviewFile::readRecords() const {
+    QFile file(path());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    return readCsv(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
 bool PreviewFile::exportTo(const QString& destination, QString& error) const {
     const auto source = getTempFilePath();
     if (!source) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 
+#include "CsvReader.h"
 #include "Text.h"
 
 namespace gridmint {
@@ -25,6 +26,8 @@ class PreviewFile {
     // Deletes the file; a missing file is no failure.
     void remove() const;
     bool exists() const;
+    // The records of the file as written; none when it cannot be read.
+    CsvRecords readRecords() const;
     // Copies the file over `destination`, atomically; false with `error` when it could not.
     bool exportTo(const QString& destination, QString& error) const;
 };

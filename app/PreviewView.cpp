@@ -1,7 +1,6 @@
 #include "PreviewView.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,13 +15,6 @@ namespace gridmint {
 
 namespace {
 
-CsvRecords readCsvFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
-    return readCsv(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
 // Column widths are measured on the first rows only, so a long table opens as fast as a
 // short one; a column never starts wider than this.
 constexpr int sampledRows = 200;
@@ -30,10 +22,10 @@ constexpr int widestColumn = 320;
 
 }  // namespace
 
-PreviewView::PreviewView(const QString& previewItem, QWidget* parent)
+PreviewView::PreviewView(const QString& previewItem, CsvRecords records, QWidget* parent)
     : QTableView(parent),
       previewItem_(previewItem),
-      model_(new PreviewModel(readCsvFile(previewItem), this)) {
+      model_(new PreviewModel(std::move(records), this)) {
     setObjectName(QStringLiteral("previewView"));
     setModel(model_);
     setEditTriggers(NoEditTriggers);

@@ -1,13 +1,14 @@
 // The preview of a CSV file in the main window: a read-only grid with row numbers and column
 // letters, whose cells, rows (click a row number), columns (click a letter) or all (the
-// corner) can be selected and copied. Each showing makes a new view, which reads the file
-// once when it is made.
+// corner) can be selected and copied. Each showing makes a new view, over the records the caller
+// read from the file.
 #pragma once
 
 #include <QString>
 #include <QTableView>
 
 #include "CellCopy.h"
+#include "CsvReader.h"
 
 namespace gridmint {
 
@@ -16,8 +17,9 @@ class PreviewModel;
 class PreviewView : public QTableView {
     Q_OBJECT
   public:
-    // Reads `previewItem` (a CSV file); a file that cannot be read shows an empty grid.
-    explicit PreviewView(const QString& previewItem, QWidget* parent = nullptr);
+    // Shows `records`, the contents of the CSV file `previewItem`, read by the caller (off the
+    // interface thread, as a long table takes a while to read).
+    PreviewView(const QString& previewItem, CsvRecords records, QWidget* parent = nullptr);
 
     const QString& previewItem() const { return previewItem_; }
     PreviewModel* previewModel() const { return model_; }

@@ -256,15 +256,15 @@ void timeStagesOnce(const AppDelegate& delegate, const QString& scratchFile, Sta
             fail("could not write " + scratchFile.toStdString());
         }
     }));
+    CsvRecords records;
     times.readCsv.push_back(timed([&] {
         QFile file(scratchFile);
         if (!file.open(QIODevice::ReadOnly)) fail("could not read " + scratchFile.toStdString());
         const QByteArray bytes = file.readAll();
-        const CsvRecords records =
-            readCsv(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        records = readCsv(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
         if (records.recordCount() == 0) fail("the CSV file read back empty");
     }));
-    times.view.push_back(timed([&] { PreviewView view(scratchFile); }));
+    times.view.push_back(timed([&] { PreviewView view(scratchFile, std::move(records)); }));
 }
 
 void sendKey(QWidget* widget, Qt::Key key) {

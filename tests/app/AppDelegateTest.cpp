@@ -238,6 +238,7 @@ class AppDelegateTest : public QObject {
         }
 
         QVERIFY(!sheet->isVisible());
+        fixture->settle();
         QCOMPARE(readFile(previewPath()), shown);
         QCOMPARE(fixture->previewViews().size(), shown.isEmpty() ? 0 : 1);
         // Declining keeps the conversion's tables as they were.
@@ -250,10 +251,12 @@ class AppDelegateTest : public QObject {
         fixture->extract(threeTables());
         delegate().resultSelectionWindow()->tableView()->selectRow(2);
         delegate().closeSelectionWindow();
+        fixture->settle();
         QCOMPARE(readFile(previewPath()), QByteArray("\"3\""));
 
         fixture->extract(twoTables());
         delegate().closeSelectionWindow();
+        fixture->settle();
         QVERIFY(!QFile::exists(previewPath()));
     }
 
@@ -391,14 +394,15 @@ class AppDelegateTest : public QObject {
         QVERIFY(parser && parser->getResultDictionary().size() == 1);
         const Table& big = parser->getResultDictionary().at(0).second;
 
-        bool written = true;
+        bool shownAnyway = false;
         {
             std::optional<FileSizeLimit> diskFull;
             if (situation == u"disk full") diskFull.emplace(diskFullAt);
-            written = delegate().displayResult(big);
+            delegate().displayResult(big, [&shownAnyway] { shownAnyway = true; });
+            fixture->settle();
         }
 
-        QVERIFY(!written);
+        QVERIFY(!shownAnyway);
         QCOMPARE(fixture->logLinesStartingWith(QStringLiteral("error writing temp file: ")).size(),
                  1);
         QCOMPARE(fixture->previewViews(), QList<PreviewView*>{shown.data()});

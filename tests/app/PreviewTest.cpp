@@ -146,7 +146,10 @@ class PreviewTest : public QObject {
         }
         file.close();
 
-        gridmint::PreviewView view(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        gridmint::PreviewView view(
+            path, gridmint::readCsv(std::string_view(bytes.constData(), bytes.size())));
         QCOMPARE(view.previewItem(), path);
         QCOMPARE(view.model()->rowCount(), rows);
         QCOMPARE(view.model()->columnCount(), 3);

@@ -124,6 +124,7 @@ class WindowTest : public QObject {
         fixture->extract(twoTables());
         navigator()->selectRow(1);
         navigator()->accept();
+        fixture->settle();
         QCOMPARE(readFile(previewPath()), QByteArray("\"only\""));
         QVERIFY(window()->chooseTableAction()->isEnabled());
         const Table* big = &delegate().result()->at(0).second;
@@ -134,6 +135,7 @@ class WindowTest : public QObject {
         QCOMPARE(navigator()->chosenRow(), 1);  // the table shown
         navigator()->selectRow(0);
         navigator()->accept();
+        fixture->settle();
         QCOMPARE(&delegate().result()->at(0).second, big);
         QVERIFY(readFile(previewPath()).startsWith("\"h1\",\"h2\"\n\"1.0\""));
         QCOMPARE(delegate().shownTableName(), std::optional<Text>(u"big"));
