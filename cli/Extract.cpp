@@ -40,6 +40,7 @@ InMemoryDefaults overridesFrom(const Options& options) {
     if (options.browser) overrides.set(defaultsKey::browserReading, true);
     if (options.spans) overrides.set(defaultsKey::spans, *options.spans);
     if (options.keepLineBreaks) overrides.set(defaultsKey::keepLineBreaks, true);
+    if (options.links) overrides.set(defaultsKey::extractLinks, true);
     return overrides;
 }
 
@@ -50,6 +51,7 @@ browser::BrowserOptions browserOptionsFrom(const Defaults& defaults) {
         options.spans = browser::spanModeNamed(*spans).value_or(browser::SpanMode::repeat);
     }
     options.keepLineBreaks = defaults.boolForKey(defaultsKey::keepLineBreaks);
+    options.links = defaults.boolForKey(defaultsKey::extractLinks);
     return options;
 }
 
@@ -68,9 +70,11 @@ std::optional<size_t> findTable(const ResultDictionary& result, const std::strin
 
 class Run {
   public:
+    // `links`, one entry per table when links were kept, shapes the JSON only: for CSV they
+    // are columns of the tables already.
     Run(const Options& options, const CsvDialect& dialect, const std::string& source,
-        const ResultDictionary& result)
-        : options_(options), dialect_(dialect), source_(source), result_(result) {}
+        const ResultDictionary& result, const std::vector<TableLinks>* links = nullptr)
+        : options_(options), dialect_(dialect), source_(source), result_(result), links_(links) {}
 
     int printSelection() {
         switch (options_.selection) {
@@ -122,7 +126,9 @@ class Run {
 
     ChunkProducer jsonWithLineEnd() const {
         return [this](const OutputSink& sink) {
-            return writeJsonFromResult(result_, sink) && sink("\n");
+            const bool whole = links_ ? writeJsonFromResult(result_, *links_, sink)
+                                      : writeJsonFromResult(result_, sink);
+            return whole && sink("\n");
         };
     }
 
@@ -196,6 +202,7 @@ class Run {
     const CsvDialect dialect_;
     const std::string& source_;
     const ResultDictionary& result_;
+    const std::vector<TableLinks>* links_;
 };
 
 // The tool exits right after a run, and the system takes back a big result's memory at exit
@@ -213,16 +220,21 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {
     const std::string_view bytes = loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
     static browser::BrowserResult result;  // kept until exit, as the default reading's parser
-    result = browser::readTablesFromBytesAsBrowser(bytes, browserOptionsFrom(defaults),
-                                                   loaded.transportCharset);
+    browser::BrowserOptions browserOptions = browserOptionsFrom(defaults);
+    browserOptions.pageAddress = loaded.pageAddress;
+    result = browser::readTablesFromBytesAsBrowser(bytes, browserOptions, loaded.transportCharset);
     if (result.outputTooLarge) {
         printError("the tables of " + loaded.description +
                    " would need more than 64 M cells or 1 G characters of output; nothing "
                    "written");
         return exitStatus::failure;
     }
+    // JSON gives a linked cell as an object; everything else holds text only, so there the
+    // links become columns.
+    if (options.selection != Selection::json) browser::moveLinksIntoColumns(result);
     const CsvDialect dialect = csvDialectFromDefaults(defaults);
-    const int status = Run(options, dialect, loaded.description, result.tables).printSelection();
+    const int status =
+        Run(options, dialect, loaded.description, result.tables, &result.links).printSelection();
     keepUntilExit(std::move(loaded.parser));
     return status;
 }
@@ -230,10 +242,24 @@ int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSo
 int runExtract(const Options& options, const Defaults& settings) {
     const InMemoryDefaults overrides = overridesFrom(options);
     const LayeredDefaults defaults(overrides, settings);
-    if (isBatchRun(options)) return runBatch(options, defaults);
+    const bool browserReading = defaults.boolForKey(defaultsKey::browserReading);
+    // The setting alone keeps links wherever the browser reading is used, and asks nothing of
+    // the default reading, so that one settings file serves both.
+    if (options.links && !browserReading) {
+        printError("option '--links' needs the browser reading: add --browser");
+        return exitStatus::usage;
+    }
+    if (isBatchRun(options)) {
+        if (options.links) {
+            printError(
+                "option '--links' reads one page: it cannot be combined with several "
+                "pages (several SOURCEs, --sources-from, --jsonl or a web archive)");
+            return exitStatus::usage;
+        }
+        return runBatch(options, defaults);
+    }
     std::optional<std::string> source;
     if (!options.sources.empty()) source = options.sources.front();
-    const bool browserReading = defaults.boolForKey(defaultsKey::browserReading);
     LoadedSource loaded = loadSource(source, options.encoding, defaults, !browserReading);
     if (browserReading) {
         if (!loaded.error.empty()) {

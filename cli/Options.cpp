@@ -97,6 +97,8 @@ class Parser {
             options().browser = true;
         } else if (name == "--keep-line-breaks") {
             options().keepLineBreaks = true;
+        } else if (name == "--links") {
+            options().links = true;
         } else if (name == "-v" || name == "--verbose") {
             options().verbose = true;
         } else if (name == "--tsv") {
@@ -278,6 +280,11 @@ Finds the tables in HTML pages and prints them as CSV or JSON.
                          only) or none (one cell per element, as written)
   --keep-line-breaks     with --browser, join a cell's lines with a line break
                          instead of a space
+  --links                with --browser, keep each cell's first link: in JSON a linked
+                         cell is {"text":..,"href":..}; in CSV a column with links gains
+                         a column right after it, headed '<its header> (link)', holding
+                         the addresses, made absolute against <base href> or the page's
+                         address
   -v, --verbose          write the engine's diagnostic lines to stderr, for this run
 
 The CSV form, for every CSV written (standard output, --output, --all); each option

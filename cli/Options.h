@@ -37,6 +37,7 @@ struct Options {
     bool browser = false;                  // the browser reading, this run
     std::optional<std::string> spans;      // "repeat", "empty" or "none", this run
     bool keepLineBreaks = false;           // the browser reading keeps line breaks, this run
+    bool links = false;                    // the browser reading keeps cells' links, this run
     std::optional<std::string> userAgent;  // the User-Agent sent for an address, this run
     // The SOURCEs in the order given; none means standard input, and so does "-".
     std::vector<std::string> sources;

@@ -71,6 +71,7 @@ LoadedSource loadAddress(const std::string& source, const Defaults& defaults) {
         loaded.error = "cannot load " + loaded.description + ": " + describeFailure(report);
     }
     loaded.transportCharset = report.charset;
+    loaded.pageAddress = report.pageUrl;
     return loaded;
 }
 

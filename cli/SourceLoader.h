@@ -17,6 +17,7 @@ struct LoadedSource {
     std::unique_ptr<HTMLTableParser> parser;  // set on success, unless the bytes are not scanned
     ByteBuffer bytes;                         // a local source's bytes when not scanned
     std::string transportCharset;             // the charset an address's response named
+    std::string pageAddress;                  // where an address's page came from (UTF-8)
     std::string error;                        // otherwise one sentence with the cause
 };
 

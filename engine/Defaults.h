@@ -24,6 +24,8 @@ inline constexpr std::string_view csvGuardFormulas = "csvGuardFormulas";
 inline constexpr std::string_view browserReading = "browserReading";
 inline constexpr std::string_view spans = "spans";
 inline constexpr std::string_view keepLineBreaks = "keepLineBreaks";
+// The browser reading keeps each cell's first link (boolean); the default reading has none.
+inline constexpr std::string_view extractLinks = "extractLinks";
 }  // namespace defaultsKey
 
 class Defaults {

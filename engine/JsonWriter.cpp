@@ -115,22 +115,57 @@ void writeRow(ChunkedOutput& out, const Row& row, bool first) {
     out.commit(p);
 }
 
-// The rows of a table as a JSON array. Stops after a row once the sink has failed: the rest
-// could not reach it anyway.
-void writeRows(ChunkedOutput& out, const Table& table) {
+// A row some of whose cells have links, which `next` walks in column order.
+void writeLinkedRow(ChunkedOutput& out, const Row& row, size_t rowIndex, const TableLinks& links,
+                    size_t& next, bool first) {
+    if (!first) writeByte(out, ',');
     writeByte(out, '[');
-    for (size_t r = 0; r < table.size() && !out.failed(); ++r) writeRow(out, table[r], r == 0);
+    for (size_t c = 0; c < row.size(); ++c) {
+        const char separator = c > 0 ? ',' : '\0';
+        if (next < links.size() && links[next].row == rowIndex && links[next].column == c) {
+            if (separator) writeByte(out, separator);
+            writeJsonString(out, '{', u"text");
+            writeJsonString(out, ':', row[c]);
+            writeJsonString(out, ',', u"href");
+            writeJsonString(out, ':', links[next++].address);
+            writeByte(out, '}');
+        } else {
+            writeJsonString(out, separator, row[c]);
+        }
+    }
     writeByte(out, ']');
 }
 
-void writeTable(ChunkedOutput& out, const Text& name, const Table& table, bool first) {
+// The rows of a table as a JSON array, with the cells that `links` names (if given) as
+// objects. Stops after a row once the sink has failed: the rest could not reach it anyway.
+void writeRows(ChunkedOutput& out, const Table& table, const TableLinks* links) {
+    writeByte(out, '[');
+    size_t next = 0;
+    for (size_t r = 0; r < table.size() && !out.failed(); ++r) {
+        while (links && next < links->size() && (*links)[next].row < r) ++next;
+        if (links && next < links->size() && (*links)[next].row == r) {
+            writeLinkedRow(out, table[r], r, *links, next, r == 0);
+        } else {
+            writeRow(out, table[r], r == 0);
+        }
+    }
+    writeByte(out, ']');
+}
+
+void writeTable(ChunkedOutput& out, const Text& name, const Table& table, const TableLinks* links,
+                bool first) {
     writeJsonString(out, first ? '\0' : ',', name);
     writeByte(out, ':');
-    writeRows(out, table);
+    writeRows(out, table, links);
+}
+
+// The links of the table at `position`, when there are links.
+const TableLinks* linksAt(const std::vector<TableLinks>* links, size_t position) {
+    return links && position < links->size() ? &(*links)[position] : nullptr;
 }
 
 void writeJsonLine(ChunkedOutput& out, const Text& source, const std::optional<Text>& url,
-                   size_t index, const Text& name, const Table& table) {
+                   size_t index, const Text& name, const Table& table, const TableLinks* links) {
     writeAscii(out, "{\"source\":");
     writeJsonString(out, '\0', source);
     if (url) {
@@ -140,7 +175,7 @@ void writeJsonLine(ChunkedOutput& out, const Text& source, const std::optional<T
     writeAscii(out, ",\"index\":" + std::to_string(index) + ",\"name\":");
     writeJsonString(out, '\0', name);
     writeAscii(out, ",\"rows\":");
-    writeRows(out, table);
+    writeRows(out, table, links);
     writeAscii(out, "}\n");
 }
 
@@ -157,40 +192,64 @@ size_t plainSize(const ResultDictionary& result) {
     return size;
 }
 
-}  // namespace
-
-bool writeJsonFromResult(const ResultDictionary& result, const OutputSink& sink) {
+bool writeJson(const ResultDictionary& result, const std::vector<TableLinks>* links,
+               const OutputSink& sink) {
     ChunkedOutput out(sink);
     writeByte(out, '{');
-    bool first = true;
-    for (const auto& [name, table] : result) {
-        if (out.failed()) break;
-        writeTable(out, name, table, first);
-        first = false;
+    for (size_t t = 0; t < result.size() && !out.failed(); ++t) {
+        writeTable(out, result.at(t).first, result.at(t).second, linksAt(links, t), t == 0);
     }
     writeByte(out, '}');
     return out.finish();
 }
 
-bool writeJsonLinesFromResult(const ResultDictionary& result, const JsonLineOrigin& origin,
-                              const OutputSink& sink) {
+bool writeJsonLines(const ResultDictionary& result, const std::vector<TableLinks>* links,
+                    const JsonLineOrigin& origin, const OutputSink& sink) {
     ChunkedOutput out(sink);
     const Text source = fromUtf8(origin.source);
     std::optional<Text> url;
     if (origin.url) url = fromUtf8(*origin.url);
-    size_t index = 0;
-    for (const auto& [name, table] : result) {
-        if (out.failed()) break;
-        writeJsonLine(out, source, url, ++index, name, table);
+    for (size_t t = 0; t < result.size() && !out.failed(); ++t) {
+        writeJsonLine(out, source, url, t + 1, result.at(t).first, result.at(t).second,
+                      linksAt(links, t));
     }
     return out.finish();
 }
 
+std::string jsonText(const ResultDictionary& result, const std::vector<TableLinks>* links) {
+    std::string text;
+    text.reserve(plainSize(result));
+    writeJson(result, links, appendingTo(text));
+    return text;
+}
+
+}  // namespace
+
+bool writeJsonFromResult(const ResultDictionary& result, const OutputSink& sink) {
+    return writeJson(result, nullptr, sink);
+}
+
+bool writeJsonFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links,
+                         const OutputSink& sink) {
+    return writeJson(result, &links, sink);
+}
+
+bool writeJsonLinesFromResult(const ResultDictionary& result, const JsonLineOrigin& origin,
+                              const OutputSink& sink) {
+    return writeJsonLines(result, nullptr, origin, sink);
+}
+
+bool writeJsonLinesFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links,
+                              const JsonLineOrigin& origin, const OutputSink& sink) {
+    return writeJsonLines(result, &links, origin, sink);
+}
+
 std::string jsonFromResult(const ResultDictionary& result) {
-    std::string json;
-    json.reserve(plainSize(result));
-    writeJsonFromResult(result, appendingTo(json));
-    return json;
+    return jsonText(result, nullptr);
+}
+
+std::string jsonFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links) {
+    return jsonText(result, &links);
 }
 
 }  // namespace gridmint

@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "CellLinks.h"
 #include "OutputSink.h"
 #include "ResultDictionary.h"
 
@@ -28,5 +30,13 @@ struct JsonLineOrigin {
 // one and `index` counting from 1. Streamed to `sink` like writeJsonFromResult.
 bool writeJsonLinesFromResult(const ResultDictionary& result, const JsonLineOrigin& origin,
                               const OutputSink& sink);
+
+// The same three with the tables' links, one TableLinks per table in storage order: a cell
+// that has a link is written as {"text":…,"href":…}, every other cell as its string.
+std::string jsonFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links);
+bool writeJsonFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links,
+                         const OutputSink& sink);
+bool writeJsonLinesFromResult(const ResultDictionary& result, const std::vector<TableLinks>& links,
+                              const JsonLineOrigin& origin, const OutputSink& sink);
 
 }  // namespace gridmint

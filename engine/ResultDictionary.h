@@ -27,6 +27,8 @@ class ResultDictionary {
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
     const Entry& at(size_t position) const { return entries_[position]; }
+    // The table at `position`, to change in place; its name stays.
+    Table& tableAt(size_t position) { return entries_[position].second; }
     std::vector<Text> keys() const;
 
     auto begin() const { return entries_.begin(); }

@@ -273,6 +273,9 @@ FetchResult CurlFetcher::fetch(const std::string& url, const std::string& userAg
     curl->easyGetinfo(handle.get(), CURLINFO_CONTENT_TYPE, &contentType);
     if (contentType) result.contentType = contentType;
     curl->easyGetinfo(handle.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    char* finalUrl = nullptr;
+    curl->easyGetinfo(handle.get(), CURLINFO_EFFECTIVE_URL, &finalUrl);
+    if (finalUrl) result.finalUrl = finalUrl;
     return result;
 }
 

@@ -51,6 +51,8 @@ struct FetchResult {
     // The Content-Type of the last response (after redirects), when it had one.
     std::optional<std::string> contentType;
     long status = 0;  // the HTTP status; 0 for files and failed exchanges
+    // The address the body came from, after redirects; empty when the fetcher cannot say.
+    std::string finalUrl;
     FetchError error = FetchError::none;
     std::string errorMessage;  // the transfer layer's own words, for people
 };

@@ -86,6 +86,7 @@ std::unique_ptr<HTMLTableParser> initWithUrl(std::u16string_view typed, const De
 
     FetchResult response = fetcher.fetch(report.url, userAgent, options);
     report.httpStatus = response.status;
+    report.pageUrl = response.finalUrl.empty() ? report.url : response.finalUrl;
     if (!response.gotBody) {
         report.detail = response.errorMessage;
         if (response.error == FetchError::tooLarge) {

@@ -37,6 +37,7 @@ struct UrlLoadReport {
     UrlFailure failure = UrlFailure::none;
     std::string address;  // the normalised address, UTF-8
     std::string url;      // the URL fetched, when one was built
+    std::string pageUrl;  // the URL the page came from after redirects, once fetched
     std::string detail;   // the transfer layer's message, or the refused Content-Type
     long httpStatus = 0;
     std::string charset;  // the charset the response's Content-Type named, as written

@@ -4,6 +4,7 @@
 
 #include "BrowserCodec.h"
 #include "EncodingSniffing.h"
+#include "ReferenceResolver.h"
 #include "TableTreeBuilder.h"
 #include "Tokenizer.h"
 #include "Utf.h"
@@ -52,12 +53,40 @@ ResultDictionary namedTables(std::vector<BrowserTable>& tables) {
     return result;
 }
 
+// What the page's links are resolved against: its <base href> (itself resolved against the
+// page's address), else the page's address; nothing when it has neither.
+std::optional<std::string> linkBase(const std::optional<std::string>& baseHref,
+                                    const std::string& pageAddress) {
+    if (baseHref) {
+        return pageAddress.empty() ? cleanedAddress(*baseHref)
+                                   : resolveReference(pageAddress, *baseHref);
+    }
+    if (!pageAddress.empty()) return pageAddress;
+    return std::nullopt;
+}
+
+std::vector<TableLinks> resolvedLinks(const std::vector<BrowserTable>& tables,
+                                      const std::optional<std::string>& base) {
+    std::vector<TableLinks> links(tables.size());
+    for (size_t t = 0; t < tables.size(); ++t) {
+        const auto& rowLinks = tables[t].rowLinks;
+        for (size_t row = 0; row < rowLinks.size(); ++row) {
+            for (const SlotLink& link : rowLinks[row]) {
+                const std::string address =
+                    base ? resolveReference(*base, link.href) : cleanedAddress(link.href);
+                links[t].push_back({row, link.column, fromUtf8(address), link.inHeaderCell});
+            }
+        }
+    }
+    return links;
+}
+
 }  // namespace
 
 BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& options) {
     const std::optional<std::string> repaired = repairedUtf8(utf8);
     const std::string_view page = repaired ? std::string_view(*repaired) : utf8;
-    TableTreeBuilder builder(options.spans, options.keepLineBreaks);
+    TableTreeBuilder builder(options.spans, options.keepLineBreaks, options.links);
     Tokenizer tokenizer(page, builder);
     builder.attach(tokenizer);
     tokenizer.run();
@@ -66,6 +95,10 @@ BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& o
     if (builder.outputTooLarge()) {
         result.outputTooLarge = true;
         return result;
+    }
+    if (options.links) {
+        result.links =
+            resolvedLinks(builder.tables(), linkBase(builder.baseHref(), options.pageAddress));
     }
     result.tables = namedTables(builder.tables());
     return result;
@@ -83,6 +116,14 @@ BrowserResult readTablesFromBytesAsBrowser(std::string_view bytes, const Browser
 
 BrowserResult readTablesAsBrowser(std::u16string_view text, const BrowserOptions& options) {
     return readTablesAsBrowser(std::string_view(toUtf8(text)), options);
+}
+
+void moveLinksIntoColumns(BrowserResult& result) {
+    for (size_t t = 0; t < result.links.size() && t < result.tables.size(); ++t) {
+        Table& table = result.tables.tableAt(t);
+        table = withLinkColumns(std::move(table), result.links[t]);
+    }
+    result.links.clear();
 }
 
 std::optional<SpanMode> spanModeNamed(std::string_view name) {

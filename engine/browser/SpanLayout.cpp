@@ -35,16 +35,29 @@ bool hasSpans(const std::vector<PendingRow>& rows) {
     return false;
 }
 
-bool asWritten(std::vector<PendingRow>& rows, OutputBudget& budget, std::vector<Row>& out) {
+// Takes the budget for the cell's link and adds the link at `column`, when there is one and
+// links are wanted.
+bool addLink(const PendingCell& cell, size_t column, OutputBudget& budget, RowLinks* links) {
+    if (!links || !cell.link) return true;
+    if (!budget.takeUnits(cell.link->size())) return false;
+    links->push_back({static_cast<std::uint32_t>(column), *cell.link, cell.header});
+    return true;
+}
+
+bool asWritten(std::vector<PendingRow>& rows, OutputBudget& budget, std::vector<Row>& out,
+               std::vector<RowLinks>* links) {
     for (auto& row : rows) {
         if (!budget.takeSlots(row.size())) return false;
         Row cells;
         cells.reserve(row.size());
+        RowLinks rowLinks;
         for (auto& cell : row) {
             if (!budget.takeUnits(cell.text.size())) return false;
+            if (!addLink(cell, cells.size(), budget, links ? &rowLinks : nullptr)) return false;
             cells.push_back(std::move(cell.text));
         }
         out.push_back(std::move(cells));
+        if (links) links->push_back(std::move(rowLinks));
     }
     return true;
 }
@@ -94,8 +107,8 @@ std::uint32_t parseRowspan(std::string_view value) {
 }
 
 bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& budget,
-                    std::vector<Row>& out) {
-    if (mode == SpanMode::none || !hasSpans(rows)) return asWritten(rows, budget, out);
+                    std::vector<Row>& out, std::vector<RowLinks>* links) {
+    if (mode == SpanMode::none || !hasSpans(rows)) return asWritten(rows, budget, out, links);
     const auto rowCount = static_cast<std::uint32_t>(rows.size());
     std::vector<Column> columns;
     for (std::uint32_t y = 0; y < rowCount; ++y) {
@@ -121,15 +134,18 @@ bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& 
         while (width > 0 && !columns[width - 1].coveredAt(y)) --width;
         if (!budget.takeSlots(width)) return false;
         Row slots(width);
+        RowLinks rowLinks;
         for (size_t c = 0; c < width; ++c) {
             if (!columns[c].coveredAt(y)) continue;
             const Claim& column = columns[c].now;
             const bool origin = column.originRow == y && column.originColumn == c;
             if (mode == SpanMode::empty && !origin) continue;
             if (!budget.takeUnits(column.cell->text.size())) return false;
+            if (!addLink(*column.cell, c, budget, links ? &rowLinks : nullptr)) return false;
             slots[c] = column.cell->text;
         }
         out.push_back(std::move(slots));
+        if (links) links->push_back(std::move(rowLinks));
     }
     return true;
 }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "Text.h"
@@ -21,10 +23,21 @@ enum class SpanMode {
 struct PendingCell {
     Text text;
     std::uint32_t colspan = 1;
-    std::uint32_t rowspan = 1;  // 0: to the end of the group
+    std::uint32_t rowspan = 1;        // 0: to the end of the group
+    std::optional<std::string> link;  // the href of the cell's first link, as written
+    bool header = false;              // a <th>
 };
 
 using PendingRow = std::vector<PendingCell>;
+
+// A link in an output row: it goes with its cell's text, so it fills the slots the text fills.
+struct SlotLink {
+    std::uint32_t column = 0;
+    std::string href;
+    bool inHeaderCell = false;
+};
+
+using RowLinks = std::vector<SlotLink>;
 
 class OutputBudget {
   public:
@@ -50,9 +63,10 @@ class OutputBudget {
     bool exceeded_ = false;
 };
 
-// The group's rows as output rows, appended to `out`; false when the budget runs out.
+// The group's rows as output rows, appended to `out`, and with `links` given, each row's
+// links appended to it (one entry per row); false when the budget runs out.
 bool layOutRowGroup(std::vector<PendingRow>& rows, SpanMode mode, OutputBudget& budget,
-                    std::vector<Row>& out);
+                    std::vector<Row>& out, std::vector<RowLinks>* links = nullptr);
 
 // colspan and rowspan as HTML reads them: leading white space, then digits; anything else 1.
 std::uint32_t parseColspan(std::string_view value);

@@ -55,8 +55,8 @@ constexpr size_t formattingLimit = 64;  // formatting elements kept after the la
 
 }  // namespace
 
-TableTreeBuilder::TableTreeBuilder(SpanMode spans, bool keepLineBreaks)
-    : spans_(spans), keepLineBreaks_(keepLineBreaks) {
+TableTreeBuilder::TableTreeBuilder(SpanMode spans, bool keepLineBreaks, bool links)
+    : spans_(spans), keepLineBreaks_(keepLineBreaks), links_(links) {
     std::fill(std::begin(chainTop_), std::end(chainTop_), -1);
     nameTop_.assign((knownTagCount + 1) * 3, -1);
     push(keyOf(Tag::html), nullptr, false);
@@ -161,7 +161,9 @@ void TableTreeBuilder::pop() {
             case Tag::td:
             case Tag::th: {
                 OpenTable& table = openTables_[e.table];
-                table.row.push_back({table.cell.take(), table.colspan, table.rowspan});
+                table.row.push_back({table.cell.take(), table.colspan, table.rowspan,
+                                     std::move(table.cellLink), tagOf(e) == Tag::th});
+                table.cellLink.reset();
                 break;
             }
             case Tag::tr: {
@@ -174,10 +176,16 @@ void TableTreeBuilder::pop() {
             case Tag::tbody:
             case Tag::tfoot: {
                 OpenTable& table = openTables_[e.table];
-                std::vector<Row>& out = tagOf(e) == Tag::thead   ? table.headRows
-                                        : tagOf(e) == Tag::tfoot ? table.footRows
-                                                                 : table.bodyRows;
-                if (!budget_.exceeded()) layOutRowGroup(table.groupRows, spans_, budget_, out);
+                const bool head = tagOf(e) == Tag::thead, foot = tagOf(e) == Tag::tfoot;
+                std::vector<Row>& out = head   ? table.headRows
+                                        : foot ? table.footRows
+                                               : table.bodyRows;
+                std::vector<RowLinks>& links = head   ? table.headLinks
+                                               : foot ? table.footLinks
+                                                      : table.bodyLinks;
+                if (!budget_.exceeded())
+                    layOutRowGroup(table.groupRows, spans_, budget_, out,
+                                   links_ ? &links : nullptr);
                 table.groupRows.clear();
                 break;
             }
@@ -208,9 +216,12 @@ void TableTreeBuilder::pop() {
 void TableTreeBuilder::endTableElement(const Element& e) {
     OpenTable& table = openTables_[e.table];
     if (!e.hidden && table.fosterTarget >= 0) openTables_[table.fosterTarget].cell.lineBreak();
-    std::vector<Row>& rows = tables_[table.result].rows;
+    BrowserTable& result = tables_[table.result];
     for (auto* part : {&table.headRows, &table.bodyRows, &table.footRows}) {
-        for (Row& row : *part) rows.push_back(std::move(row));
+        for (Row& row : *part) result.rows.push_back(std::move(row));
+    }
+    for (auto* part : {&table.headLinks, &table.bodyLinks, &table.footLinks}) {
+        for (RowLinks& links : *part) result.rowLinks.push_back(std::move(links));
     }
     openTables_.pop_back();
 }
@@ -443,6 +454,24 @@ void TableTreeBuilder::noteMeta(const StartTag& tag) {
     };
     declaredCharset_ = charsetFromMetaAttributes(
         given(Attribute::charset), given(Attribute::httpEquiv), given(Attribute::content));
+}
+
+// Links resolve against the first base element with an href wherever it stands, as in a
+// browser; one inside a template is no part of the page.
+void TableTreeBuilder::noteBase(const StartTag& tag) {
+    if (baseHref_ || !tag.has(Attribute::href) || topOf(keyOf(Tag::template_)) >= 0) return;
+    baseHref_ = std::string(tag.value(Attribute::href));
+}
+
+// The <a> just pushed: its href becomes its cell's link when the cell has none yet and the
+// link shows. A link standing in a table outside its cells was moved in front of the table,
+// so it goes with the cell its text goes to.
+void TableTreeBuilder::noteLink(const StartTag& tag) {
+    if (!links_ || !tag.has(Attribute::href)) return;
+    const Element& e = current();
+    if (e.hidden || e.target < 0) return;
+    OpenTable& table = openTables_[e.target];
+    if (!table.cellLink) table.cellLink = std::string(tag.value(Attribute::href));
 }
 
 void TableTreeBuilder::startTag(const StartTag& tag) {
@@ -704,7 +733,6 @@ void TableTreeBuilder::startInBody(const StartTag& tag, std::uint32_t key) {
         case Tag::th:
         case Tag::thead:
         case Tag::tr:
-        case Tag::base:
         case Tag::basefont:
         case Tag::bgsound:
         case Tag::link:
@@ -712,6 +740,7 @@ void TableTreeBuilder::startInBody(const StartTag& tag, std::uint32_t key) {
         case Tag::source:
         case Tag::track: return;
         case Tag::meta: noteMeta(tag); return;
+        case Tag::base: noteBase(tag); return;
         case Tag::title:
             pushElement();
             setContent(ContentState::rcdata);
@@ -792,6 +821,7 @@ void TableTreeBuilder::startInBody(const StartTag& tag, std::uint32_t key) {
             reconstructFormatting();
             pushElement();
             pushFormatting(tag);
+            noteLink(tag);
             return;
         }
         case Tag::nobr:

@@ -25,11 +25,13 @@ struct BrowserTable {
     Text name;  // the table's id, else its class, else empty (named later)
     bool named = false;
     std::vector<Row> rows;
+    std::vector<RowLinks> rowLinks;  // per row, when links are kept
 };
 
 class TableTreeBuilder : public TokenSink {
   public:
-    TableTreeBuilder(SpanMode spans, bool keepLineBreaks);
+    // With `links`, each cell's first shown <a href> is kept beside its text.
+    TableTreeBuilder(SpanMode spans, bool keepLineBreaks, bool links = false);
     void attach(Tokenizer& tokenizer) { tokenizer_ = &tokenizer; }
 
     void characters(std::string_view utf8) override;
@@ -44,6 +46,8 @@ class TableTreeBuilder : public TokenSink {
     bool outputTooLarge() const { return budget_.exceeded(); }
     // The encoding that the first <meta> declaring a known one names.
     const std::optional<std::string>& declaredCharset() const { return declaredCharset_; }
+    // The href of the first <base> that has one, as written: the page's base for its links.
+    const std::optional<std::string>& baseHref() const { return baseHref_; }
 
   private:
     enum class Mode {
@@ -101,9 +105,11 @@ class TableTreeBuilder : public TokenSink {
         std::int32_t fosterTarget = -1;
         CellTextWriter cell;
         std::uint32_t colspan = 1, rowspan = 1;
+        std::optional<std::string> cellLink;  // the open cell's first link
         std::vector<PendingRow> groupRows;
         PendingRow row;
         std::vector<Row> headRows, bodyRows, footRows;
+        std::vector<RowLinks> headLinks, bodyLinks, footLinks;
     };
 
     static std::uint32_t keyOf(Tag tag, Namespace ns = html) {
@@ -172,9 +178,12 @@ class TableTreeBuilder : public TokenSink {
     void startTable(const StartTag& tag);
     void endTableElement(const Element& e);
     void noteMeta(const StartTag& tag);
+    void noteBase(const StartTag& tag);
+    void noteLink(const StartTag& tag);
 
     SpanMode spans_;
     bool keepLineBreaks_;
+    bool links_;
     bool quirks_ = true;
     bool fosterParenting_ = false;
     Tokenizer* tokenizer_ = nullptr;
@@ -191,6 +200,7 @@ class TableTreeBuilder : public TokenSink {
     bool tableTextHasContent_ = false;
     OutputBudget budget_;
     std::optional<std::string> declaredCharset_;
+    std::optional<std::string> baseHref_;
     bool finished_ = false;
 };
 

@@ -27,6 +27,7 @@ enum class Attribute : std::uint8_t {
     color,
     face,
     size,
+    href,
     count
 };
 

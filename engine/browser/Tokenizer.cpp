@@ -52,6 +52,7 @@ Attribute attributeNamed(std::string_view name) {
             if (name == "type") return Attribute::type;
             if (name == "face") return Attribute::face;
             if (name == "size") return Attribute::size;
+            if (name == "href") return Attribute::href;
             break;
         case 5:
             if (name == "class") return Attribute::class_;

@@ -329,6 +329,78 @@ TEST_F(ExtractTool, allWritesEveryTableUnderSafeUniqueNames) {
     EXPECT_NE(none.err.find("no table found"), std::string::npos);
 }
 
+// Links need the browser reading and one page; the setting alone leaves the default reading
+// as it is, so one settings file serves both readings.
+TEST_F(ExtractTool, linksAsColumnsOrObjectsWithTheBrowserReadingOnly) {
+    const std::string source = page(
+        "<table><tr><th>Doc</th><th>Size</th></tr><tr><td><a href=a.pdf>A</a></td><td>1</td>"
+        "</tr><tr><td>B</td><td>2</td></tr></table>");
+    const struct {
+        const char* name;
+        const char* settings;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* out;
+        const char* errPart;
+    } cases[] = {
+        {"csvGainsLinkColumn",
+         "",
+         {"--browser", "--links"},
+         0,
+         "\"Doc\",\"Doc (link)\",\"Size\"\n\"A\",\"a.pdf\",\"1\"\n\"B\",\"\",\"2\"",
+         ""},
+        {"jsonGivesObjects",
+         "",
+         {"--browser", "--links", "--json"},
+         0,
+         "{\"noclass 1\":[[\"Doc\",\"Size\"],[{\"text\":\"A\",\"href\":\"a.pdf\"},\"1\"],"
+         "[\"B\",\"2\"]]}\n",
+         ""},
+        {"listCountsLinkColumns",
+         "",
+         {"--browser", "--links", "--list"},
+         0,
+         "noclass 1\t3\t3\n",
+         ""},
+        {"withoutBrowserReadingRefused", "", {"--links"}, 2, "", "needs the browser reading"},
+        {"browserReadingFromSettings",
+         "browserReading=true\n",
+         {"--links", "--index", "1"},
+         0,
+         "\"Doc\",\"Doc (link)\",\"Size\"\n\"A\",\"a.pdf\",\"1\"\n\"B\",\"\",\"2\"",
+         ""},
+        {"settingKeepsLinksInBrowserReading",
+         "extractLinks=true\n",
+         {"--browser", "--json"},
+         0,
+         "{\"noclass 1\":[[\"Doc\",\"Size\"],[{\"text\":\"A\",\"href\":\"a.pdf\"},\"1\"],"
+         "[\"B\",\"2\"]]}\n",
+         ""},
+        {"settingLeavesDefaultReadingAlone",
+         "extractLinks=true\n",
+         {"--json"},
+         0,
+         "{\"noclass 1\":[[\"Doc\",\"Size\"],[\"A\",\"1\"],[\"B\",\"2\"]]}\n",
+         ""},
+        {"severalPagesRefused",
+         "",
+         {"--browser", "--links", "--jsonl", source},
+         2,
+         "",
+         "cannot be combined with several pages"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeSettings(std::string("[General]\n") + c.settings);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(source);
+        const ToolResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_NE(result.err.find(c.errPart), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(ExtractTool, settingsAreReadAndOptionsOverrideThemForOneRun) {
     const std::string source = page("<table><tr><td>a\n\n  b\t c</td></tr></table>");
     const ToolResult plain = run({source});

@@ -74,6 +74,15 @@ TEST_F(CurlFetcherTest, redirectLoopEndsAfterTenFollows) {
     EXPECT_EQ(server.requests().size(), 11u);
 }
 
+// Links on the page are made absolute against where it ended up, not where the fetch began.
+TEST_F(CurlFetcherTest, redirectedPageNamesItsFinalAddress) {
+    server.route("/old/page", redirect("/new/list/page"));
+    server.route("/new/list/page", html(page));
+    const FetchResult result = get("/old/page");
+    ASSERT_TRUE(result.gotBody);
+    EXPECT_EQ(result.finalUrl, server.url("/new/list/page"));
+}
+
 TEST_F(CurlFetcherTest, redirectToLocalFileIsNotFollowed) {
     server.route("/sneaky", redirect("file:///etc/passwd"));
     const FetchResult result = get("/sneaky");

@@ -54,6 +54,23 @@ TEST_F(ExtractToolAddress, userAgentFromOptionElseSettings) {
     EXPECT_EQ(requests[1].header("User-Agent"), "Probe/2");
 }
 
+// A fetched page's relative links are made absolute against where it ended up after
+// redirects; a <base href> wins over that address.
+TEST_F(ExtractToolAddress, linksResolveAgainstTheFinalAddress) {
+    const std::string linked = "<table><tr><td><a href='../a.html'>A</a></table>";
+    server.route("/old", {302, {{"Location", "/docs/list/page"}}, ""});
+    server.route("/docs/list/page", {200, {{"Content-Type", "text/html"}}, linked});
+    server.route(
+        "/based",
+        {200, {{"Content-Type", "text/html"}}, "<base href='http://cdn.example/x/y/'>" + linked});
+    const ToolResult redirected = run({"--browser", "--links", "--json", server.url("/old")});
+    EXPECT_EQ(redirected.exitCode, 0) << redirected.err;
+    EXPECT_EQ(redirected.out, "{\"noclass 1\":[[{\"text\":\"A\",\"href\":\"" +
+                                  server.url("/docs/a.html") + "\"}]]}\n");
+    const ToolResult based = run({"--browser", "--links", server.url("/based")});
+    EXPECT_EQ(based.out, "\"A\",\"http://cdn.example/x/a.html\"");
+}
+
 // One line on standard error that names the address and the cause, nothing on standard
 // output, exit status 1.
 void expectOneLineWithCause(const ToolResult& result, const std::string& address,
