@@ -1,8 +1,19 @@
 #include "Utf.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace gridmint {
 
 namespace {
+
+constexpr std::uint64_t asciiTopBits = 0x8080808080808080ull;
+
+std::uint64_t loadWord(const unsigned char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
 
 // Length of the sequence that starts with `lead`, 0 when it cannot start one.
 int sequenceLength(unsigned char lead) {
@@ -95,18 +106,16 @@ Text fromUtf8(std::string_view bytes) {
 
 bool isValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t remaining = bytes.size();
-    while (remaining > 0) {
-        if (p[0] < 0x80) {
-            ++p;
-            --remaining;
-            continue;
-        }
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        // Most pages are mostly ASCII: eight bytes at a time while no top bit is set.
+        while (end - p >= 8 && (loadWord(p) & asciiTopBits) == 0) p += 8;
+        while (p < end && *p < 0x80) ++p;
+        if (p == end) break;
         char32_t codePoint = 0;
-        const int length = decodeSequence(p, remaining, codePoint);
+        const int length = decodeSequence(p, static_cast<size_t>(end - p), codePoint);
         if (length == 0) return false;
         p += length;
-        remaining -= static_cast<size_t>(length);
     }
     return true;
 }

@@ -11,7 +11,8 @@
 
 namespace gridmint::browser {
 
-// The page as UTF-8 text. Bytes that are already valid UTF-8 are not copied: the text then
+// The page as UTF-8 text, always valid (every decoder writes U+FFFD for what it cannot
+// decode). Bytes that are already valid UTF-8 are not copied: the text then
 // views the bytes given to decodeForBrowser, which must outlive it.
 class DecodedPage {
   public:

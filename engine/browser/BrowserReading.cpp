@@ -81,11 +81,8 @@ std::vector<TableLinks> resolvedLinks(const std::vector<BrowserTable>& tables,
     return links;
 }
 
-}  // namespace
-
-BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& options) {
-    const std::optional<std::string> repaired = repairedUtf8(utf8);
-    const std::string_view page = repaired ? std::string_view(*repaired) : utf8;
+// The reading itself, over text that is valid UTF-8.
+BrowserResult readValidUtf8(std::string_view page, const BrowserOptions& options) {
     TableTreeBuilder builder(options.spans, options.keepLineBreaks, options.links);
     Tokenizer tokenizer(page, builder);
     builder.attach(tokenizer);
@@ -104,18 +101,26 @@ BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& o
     return result;
 }
 
+}  // namespace
+
+BrowserResult readTablesAsBrowser(std::string_view utf8, const BrowserOptions& options) {
+    const std::optional<std::string> repaired = repairedUtf8(utf8);
+    return readValidUtf8(repaired ? std::string_view(*repaired) : utf8, options);
+}
+
+// A decoded page is valid UTF-8 whatever its encoding was: it is not checked again.
 BrowserResult readTablesFromBytesAsBrowser(std::string_view bytes, const BrowserOptions& options,
                                            std::string_view transportCharset) {
     const SettledEncoding settled = settleEncoding(bytes, transportCharset);
-    BrowserResult result = readTablesAsBrowser(decodeForBrowser(bytes, settled).text(), options);
+    BrowserResult result = readValidUtf8(decodeForBrowser(bytes, settled).text(), options);
     if (!settled.laterMetaDecides || !result.declaredCharset) return result;
     const SettledEncoding again = settleEncoding(bytes, transportCharset, result.declaredCharset);
     if (again.encoding == settled.encoding) return result;
-    return readTablesAsBrowser(decodeForBrowser(bytes, again).text(), options);
+    return readValidUtf8(decodeForBrowser(bytes, again).text(), options);
 }
 
 BrowserResult readTablesAsBrowser(std::u16string_view text, const BrowserOptions& options) {
-    return readTablesAsBrowser(std::string_view(toUtf8(text)), options);
+    return readValidUtf8(toUtf8(text), options);
 }
 
 void moveLinksIntoColumns(BrowserResult& result) {

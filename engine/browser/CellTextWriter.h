@@ -4,6 +4,7 @@
 // joined with one space, or with "\n" when line breaks are kept. Input is valid UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "Text.h"
@@ -14,18 +15,37 @@ class CellTextWriter {
   public:
     explicit CellTextWriter(bool keepLineBreaks) : separator_(keepLineBreaks ? u'\n' : u' ') {}
 
+    // The text grows by at most one unit more than the bytes given: a UTF-8 sequence never
+    // gives more UTF-16 units than it has bytes, and each space written before a word stands
+    // for a run of white space in the bytes, but for the one pending from before.
     void write(std::string_view utf8) {
         const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
         const auto* end = p + utf8.size();
+        const size_t used = text_.size();
+        text_.resize(used + utf8.size() + 1);
+        char16_t* out = text_.data() + used;
         while (p < end) {
             if (isSpace(*p)) {
                 if (lineHasText_) pendingSpace_ = true;
                 ++p;
                 continue;
             }
-            startWord();
-            while (p < end && !isSpace(*p)) p = appendCharacter(p, end);
+            if (pendingBreak_) {
+                *out++ = separator_;
+            } else if (pendingSpace_) {
+                *out++ = u' ';
+            }
+            pendingBreak_ = pendingSpace_ = false;
+            lineHasText_ = true;
+            while (p < end && !isSpace(*p)) {
+                if (*p < 0x80) {
+                    *out++ = *p++;
+                } else {
+                    p = appendCharacter(p, end, out);
+                }
+            }
         }
+        text_.resize(static_cast<size_t>(out - text_.data()));
     }
 
     void lineBreak() {
@@ -45,25 +65,15 @@ class CellTextWriter {
 
   private:
     static bool isSpace(unsigned char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+        constexpr std::uint64_t spaces =
+            1ull << ' ' | 1ull << '\t' | 1ull << '\n' | 1ull << '\f' | 1ull << '\r';
+        return c <= ' ' && ((spaces >> c) & 1u);
     }
 
-    void startWord() {
-        if (pendingBreak_) {
-            text_ += separator_;
-        } else if (pendingSpace_) {
-            text_ += u' ';
-        }
-        pendingBreak_ = pendingSpace_ = false;
-        lineHasText_ = true;
-    }
-
-    const unsigned char* appendCharacter(const unsigned char* p, const unsigned char* end) {
+    // A character of two to four bytes.
+    static const unsigned char* appendCharacter(const unsigned char* p, const unsigned char* end,
+                                                char16_t*& out) {
         const unsigned char c = *p;
-        if (c < 0x80) {
-            text_ += static_cast<char16_t>(c);
-            return p + 1;
-        }
         char32_t cp;
         int length;
         if (c < 0xE0) {
@@ -80,10 +90,10 @@ class CellTextWriter {
         for (int i = 1; i < length; ++i) cp = (cp << 6) | (p[i] & 0x3F);
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            text_ += static_cast<char16_t>(0xD800 + (cp >> 10));
-            text_ += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            text_ += static_cast<char16_t>(cp);
+            *out++ = static_cast<char16_t>(cp);
         }
         return p + length;
     }

@@ -1,8 +1,9 @@
 #include "CharacterReference.h"
 
-#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
+#include <tuple>
 
 #include "NamedReferences.h"
 
@@ -90,11 +91,48 @@ ResolvedCharacters namedReference(const char* at, const char* end, bool inAttrib
 
 }  // namespace
 
+namespace {
+
+std::uint32_t referenceHash(std::string_view name) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+// The names in a hash table with open addressing, at most a quarter full, built at the first
+// lookup: a page with many references pays one or two probes for each.
+class ReferenceIndex {
+  public:
+    ReferenceIndex() {
+        slots_.fill(empty);
+        for (std::size_t i = 0; i < namedReferences.size(); ++i) {
+            std::size_t slot = referenceHash(namedReferences[i].name) & mask;
+            while (slots_[slot] != empty) slot = (slot + 1) & mask;
+            slots_[slot] = static_cast<std::uint16_t>(i);
+        }
+    }
+
+    const NamedReference* find(std::string_view name) const {
+        for (std::size_t slot = referenceHash(name) & mask;; slot = (slot + 1) & mask) {
+            if (slots_[slot] == empty) return nullptr;
+            const NamedReference& entry = namedReferences[slots_[slot]];
+            if (entry.name == name) return &entry;
+        }
+    }
+
+  private:
+    static constexpr std::size_t slotCount = 16384;
+    static constexpr std::size_t mask = slotCount - 1;
+    static constexpr std::uint16_t empty = 0xFFFF;
+    static_assert(std::tuple_size_v<decltype(namedReferences)> * 4 <= slotCount);
+    std::array<std::uint16_t, slotCount> slots_;
+};
+
+}  // namespace
+
 const NamedReference* findNamedReference(std::string_view name) {
-    const auto* it = std::lower_bound(
-        namedReferences.begin(), namedReferences.end(), name,
-        [](const NamedReference& entry, std::string_view wanted) { return entry.name < wanted; });
-    return it != namedReferences.end() && it->name == name ? &*it : nullptr;
+    static const ReferenceIndex index;
+    return index.find(name);
 }
 
 ResolvedCharacters resolveCharacterReference(const char* at, const char* end, bool inAttribute) {

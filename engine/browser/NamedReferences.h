@@ -1,5 +1,5 @@
 // HTML's named character references, every name with and without its ";" as HTML lists it,
-// sorted by the names' bytes so that a name is found by binary search.
+// sorted by the names' bytes.
 #pragma once
 
 #include <array>

@@ -76,17 +76,15 @@ std::int32_t TableTreeBuilder::topOf(std::uint32_t key) const {
     return key < nameTop_.size() ? nameTop_[key] : -1;
 }
 
-// Inserts an element for `key`: where its text goes and whether it is hidden follow from the
-// element it goes into, or, while foster parenting, from the place in front of the table.
-void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidden) {
-    const auto position = static_cast<std::int32_t>(stack_.size());
-    Element e{};
-    e.key = key;
+// What an element's name alone says of it: the chains it joins, whether it is a block,
+// hides its content or is an HTML integration point. A table over every listed name in
+// each namespace, worked out once.
+TableTreeBuilder::ElementKind TableTreeBuilder::describe(std::uint32_t key) {
     const Tag t = static_cast<Tag>(key / 3);
     const auto ns = static_cast<Namespace>(key % 3);
     const bool known = key / 3 < knownTagCount;
-    std::uint32_t chains = 0;
-    auto add = [&chains](Chain c) { chains |= 1u << c; };
+    ElementKind kind;
+    auto add = [&kind](Chain c) { kind.chains |= 1u << c; };
     if (ns == html) {
         add(htmlElement);
         if (known && isIn(t, tagGroup::special)) {
@@ -105,8 +103,10 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
                         Tag::th, Tag::caption, Tag::colgroup, Tag::select, Tag::template_}))
             add(structural);
         if (known && isIn(t, tagGroup::heading)) add(heading);
-        ownHidden = ownHidden || (known && isIn(t, tagGroup::hidden));
-        e.block = known && isIn(t, tagGroup::block);
+        kind.hidden = known && isIn(t, tagGroup::hidden);
+        kind.block = known && isIn(t, tagGroup::block);
+        kind.endsMarkerScope = isOneOf(t, {Tag::td, Tag::th, Tag::caption, Tag::template_,
+                                           Tag::applet, Tag::marquee, Tag::object});
     } else {
         const bool boundary =
             ns == svg
@@ -116,17 +116,44 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
             for (Chain c : {special, specialForListItem, defaultScope, buttonScope, listScope})
                 add(c);
         }
-        e.htmlIntegrationPoint = ns == svg && boundary;
-        ownHidden = ownHidden || (known && isOneOf(t, {Tag::script, Tag::style, Tag::template_,
-                                                       Tag::head, Tag::noscript, Tag::rp}));
-        if (ns == math && t == Tag::annotation_xml && tag && tag->has(Attribute::encoding)) {
-            const std::string encoding = lowerAscii(tag->value(Attribute::encoding));
-            e.htmlIntegrationPoint = encoding == "text/html" || encoding == "application/xhtml+xml";
-        }
+        kind.htmlIntegrationPoint = ns == svg && boundary;
+        kind.hidden = known && isOneOf(t, {Tag::script, Tag::style, Tag::template_, Tag::head,
+                                           Tag::noscript, Tag::rp});
+    }
+    return kind;
+}
+
+const TableTreeBuilder::ElementKind& TableTreeBuilder::kindOf(std::uint32_t key) {
+    static const auto kinds = [] {
+        std::vector<ElementKind> all(knownTagCount * 3);
+        for (std::uint32_t k = 0; k < all.size(); ++k) all[k] = describe(k);
+        return all;
+    }();
+    static const ElementKind otherHtml = describe(knownTagCount * 3 + html);
+    static const ElementKind otherForeign = describe(knownTagCount * 3 + svg);
+    if (key < kinds.size()) return kinds[key];
+    return key % 3 == html ? otherHtml : otherForeign;
+}
+
+// Inserts an element for `key`: where its text goes and whether it is hidden follow from the
+// element it goes into, or, while foster parenting, from the place in front of the table.
+void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidden) {
+    const auto position = static_cast<std::int32_t>(stack_.size());
+    const ElementKind& kind = kindOf(key);
+    const Tag t = static_cast<Tag>(key / 3);
+    const auto ns = static_cast<Namespace>(key % 3);
+    Element e{};
+    e.key = key;
+    e.chains = kind.chains;
+    e.block = kind.block;
+    e.htmlIntegrationPoint = kind.htmlIntegrationPoint;
+    ownHidden = ownHidden || kind.hidden;
+    if (ns == math && t == Tag::annotation_xml && tag && tag->has(Attribute::encoding)) {
+        const std::string encoding = lowerAscii(tag->value(Attribute::encoding));
+        e.htmlIntegrationPoint = encoding == "text/html" || encoding == "application/xhtml+xml";
     }
     if (tag) ownHidden = ownHidden || hidesContent(*tag);
     e.ownHidden = ownHidden;
-    e.chains = chains;
     bool parentHidden = false;
     e.target = -1;
     if (!stack_.empty()) {
@@ -143,9 +170,10 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
     e.table = openTables_.empty() ? -1 : static_cast<std::int32_t>(openTables_.size()) - 1;
     if (ns == html && (t == Tag::td || t == Tag::th)) e.target = e.table;
     if (ns == html && (t == Tag::caption || t == Tag::table)) e.target = -1;
-    for (int c = 0; c < chainCount; ++c) {
+    for (std::uint32_t bits = e.chains; bits != 0; bits &= bits - 1) {
+        const int c = __builtin_ctz(bits);
         e.previous[c] = chainTop_[c];
-        if (chains & (1u << c)) chainTop_[c] = position;
+        chainTop_[c] = position;
     }
     e.previousSameName = nameTop_[key];
     nameTop_[key] = position;
@@ -155,7 +183,7 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
 
 void TableTreeBuilder::pop() {
     const auto position = static_cast<std::int32_t>(stack_.size()) - 1;
-    const Element e = stack_.back();
+    const Element& e = stack_.back();
     if (nsOf(e) == html && e.key / 3 < knownTagCount) {
         switch (tagOf(e)) {
             case Tag::td:
@@ -168,8 +196,10 @@ void TableTreeBuilder::pop() {
             }
             case Tag::tr: {
                 OpenTable& table = openTables_[e.table];
+                const size_t width = table.row.size();
                 table.groupRows.push_back(std::move(table.row));
                 table.row.clear();
+                table.row.reserve(width);  // the next row is most likely as wide
                 break;
             }
             case Tag::thead:
@@ -192,8 +222,7 @@ void TableTreeBuilder::pop() {
             case Tag::table: endTableElement(e); break;
             default: break;
         }
-        if (isOneOf(tagOf(e), {Tag::td, Tag::th, Tag::caption, Tag::template_, Tag::applet,
-                               Tag::marquee, Tag::object})) {
+        if (kindOf(e.key).endsMarkerScope) {
             for (size_t i = formatting_.size(); i-- > 0;) {
                 if (!formatting_[i].marker) continue;
                 if (formatting_[i].position == position) formatting_.resize(i);
@@ -203,7 +232,8 @@ void TableTreeBuilder::pop() {
     }
     if (e.formattingEntry >= 0) formatting_[e.formattingEntry].position = -1;
     if (e.block) lineBreakAt(e);
-    for (int c = 0; c < chainCount; ++c) {
+    for (std::uint32_t bits = e.chains; bits != 0; bits &= bits - 1) {
+        const int c = __builtin_ctz(bits);
         if (chainTop_[c] == position) chainTop_[c] = e.previous[c];
     }
     if (nameTop_[e.key] == position) nameTop_[e.key] = e.previousSameName;

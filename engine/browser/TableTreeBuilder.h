@@ -90,6 +90,16 @@ class TableTreeBuilder : public TokenSink {
         bool selectInTable = false;
     };
 
+    struct ElementKind {
+        std::uint32_t chains = 0;
+        bool block = false;
+        bool hidden = false;  // by its name alone
+        bool htmlIntegrationPoint = false;
+        bool endsMarkerScope = false;  // its end clears formatting elements back to its marker
+    };
+    static ElementKind describe(std::uint32_t key);
+    static const ElementKind& kindOf(std::uint32_t key);
+
     struct FormattingEntry {
         bool marker;
         std::int32_t position;  // on the stack, or -1; for a marker, its element's position

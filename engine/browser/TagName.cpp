@@ -1,8 +1,9 @@
-// Listed names are found by binary search over the names sorted at compile time.
+// Listed names are found in a hash table of the names built at compile time.
 #include "TagName.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <utility>
 
 // A switch over element names lists only the names its rule concerns; every other name
@@ -25,15 +26,42 @@ constexpr std::string_view spelling(std::string_view identifier) {
     return identifier;
 }
 
-constexpr auto sortedTags = [] {
+constexpr auto listedTags = [] {
     std::array<NamedTag, knownTagCount> tags{{
 #define GRIDMINT_BROWSER_TAG_ENTRY(name) {spelling(#name), Tag::name},
         GRIDMINT_BROWSER_TAGS(GRIDMINT_BROWSER_TAG_ENTRY)
 #undef GRIDMINT_BROWSER_TAG_ENTRY
     }};
-    std::sort(tags.begin(), tags.end(),
-              [](const NamedTag& l, const NamedTag& r) { return l.name < r.name; });
     return tags;
+}();
+
+// From the length and three letters: cheap, and spreads the listed names well enough.
+constexpr std::uint32_t nameHash(std::string_view name) {
+    if (name.empty()) return 0;
+    auto byte = [&name](std::size_t i) { return static_cast<unsigned char>(name[i]); };
+    return byte(0) * 0x3Bu + byte(name.size() - 1) * 0x61u +
+           static_cast<std::uint32_t>(name.size()) * 0x1Fu + byte(name.size() > 1 ? 1 : 0) * 0x0Du;
+}
+
+// Open addressing, at most a quarter full: a lookup reads one or two slots.
+constexpr std::size_t hashSlots = 512;
+static_assert(knownTagCount * 4 <= hashSlots);
+
+constexpr auto hashedTags = [] {
+    std::array<std::int16_t, hashSlots> slots{};
+    for (auto& slot : slots) slot = -1;
+    for (std::size_t i = 0; i < listedTags.size(); ++i) {
+        std::size_t slot = nameHash(listedTags[i].name) & (hashSlots - 1);
+        while (slots[slot] >= 0) slot = (slot + 1) & (hashSlots - 1);
+        slots[slot] = static_cast<std::int16_t>(i);
+    }
+    return slots;
+}();
+
+constexpr std::size_t longestName = [] {
+    std::size_t longest = 0;
+    for (const NamedTag& entry : listedTags) longest = std::max(longest, entry.name.size());
+    return longest;
 }();
 
 constexpr std::uint32_t groupsOfListed(Tag tag) {
@@ -222,10 +250,16 @@ constexpr auto groupTable = [] {
 }  // namespace
 
 Tag knownTag(std::string_view name) {
-    const auto* it = std::lower_bound(
-        sortedTags.begin(), sortedTags.end(), name,
-        [](const NamedTag& entry, std::string_view wanted) { return entry.name < wanted; });
-    return it != sortedTags.end() && it->name == name ? it->tag : Tag::firstOther;
+    if (name.size() > longestName) return Tag::firstOther;
+    for (std::size_t slot = nameHash(name) & (hashSlots - 1);;
+         slot = (slot + 1) & (hashSlots - 1)) {
+        const std::int16_t entry = hashedTags[slot];
+        if (entry < 0) return Tag::firstOther;
+        const NamedTag& candidate = listedTags[static_cast<std::size_t>(entry)];
+        if (candidate.name.size() == name.size() &&
+            std::equal(name.begin(), name.end(), candidate.name.begin()))
+            return candidate.tag;
+    }
 }
 
 std::uint32_t groupsOf(Tag tag) {

@@ -1,5 +1,7 @@
 #include "Tokenizer.h"
 
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "ByteBlock.h"
@@ -11,8 +13,36 @@ namespace {
 
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 
+// What each byte means inside a tag, looked up once per byte.
+namespace byteClass {
+constexpr std::uint8_t space = 1 << 0;         // HTML white space
+constexpr std::uint8_t endsName = 1 << 1;      // ends a tag or attribute name: space, "/", ">"
+constexpr std::uint8_t equals = 1 << 2;        // "=", which also ends an attribute name
+constexpr std::uint8_t endsUnquoted = 1 << 3;  // ends an unquoted value: space, ">"
+constexpr std::uint8_t rewritten = 1 << 4;     // changed in a name: upper case, NUL
+constexpr std::uint8_t inValue = 1 << 5;       // needs care in a kept value: "&", NUL, CR
+}  // namespace byteClass
+
+constexpr auto byteClasses = [] {
+    using namespace byteClass;
+    std::array<std::uint8_t, 256> classes{};
+    for (const unsigned char c : {' ', '\t', '\n', '\f', '\r'})
+        classes[c] |= space | endsName | endsUnquoted;
+    classes['/'] |= endsName;
+    classes['>'] |= endsName | endsUnquoted;
+    classes['='] |= equals;
+    for (unsigned c = 'A'; c <= 'Z'; ++c) classes[c] |= rewritten;
+    classes[0] |= rewritten | inValue;
+    classes['&'] |= inValue;
+    classes['\r'] |= inValue;
+    return classes;
+}();
+
+std::uint8_t classOf(char c) {
+    return byteClasses[static_cast<unsigned char>(c)];
+}
 bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+    return classOf(c) & byteClass::space;
 }
 bool isAsciiAlpha(char c) {
     return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
@@ -21,7 +51,7 @@ char lowered(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
 }
 bool endsTagName(char c) {
-    return isHtmlSpace(c) || c == '/' || c == '>';
+    return classOf(c) & byteClass::endsName;
 }
 
 // The first of `a`, `b` or `c` from `p` on, or `end`.
@@ -79,8 +109,37 @@ Attribute attributeNamed(std::string_view name) {
     return Attribute::count;
 }
 
-std::uint64_t hashBytes(std::uint64_t hash, const char* from, const char* to) {
-    for (; from < to; ++from) hash = (hash ^ static_cast<unsigned char>(*from)) * 0x100000001B3ull;
+// The name as written, lower-cased, when it holds any upper-case letter or NUL (given by
+// `seen`, the classes of its bytes together); an attribute's name is only ever compared, so
+// one with NUL, which no attribute the rules read has, is read as none of them.
+Attribute attributeNamed(const char* from, const char* to, std::uint8_t seen) {
+    constexpr std::size_t longest = 10;  // "http-equiv"
+    const auto size = static_cast<std::size_t>(to - from);
+    if (size > longest) return Attribute::count;
+    if (!(seen & byteClass::rewritten)) return attributeNamed(std::string_view(from, size));
+    char lower[longest];
+    for (std::size_t i = 0; i < size; ++i) {
+        if (from[i] == '\0') return Attribute::count;
+        lower[i] = lowered(from[i]);
+    }
+    return attributeNamed(std::string_view(lower, size));
+}
+
+// Eight bytes at a time: only equal attribute texts need equal hashes.
+std::uint64_t hashBytes(const char* from, const char* to) {
+    std::uint64_t hash = 0xCBF29CE484222325ull ^ static_cast<std::uint64_t>(to - from);
+    auto mix = [&hash](std::uint64_t word) {
+        hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    };
+    for (; to - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, sizeof word);
+        mix(word);
+    }
+    std::uint64_t word = 0;
+    std::memcpy(&word, from, static_cast<std::size_t>(to - from));
+    mix(word);
     return hash;
 }
 
@@ -179,28 +238,32 @@ void Tokenizer::endTagOpen() {
 }
 
 // Reads a tag from its name on: attributes with quoted, unquoted and missing values, "/"
-// before ">", and a tag cut off by the end of the page, which is dropped.
+// before ">", and a tag cut off by the end of the page, which is dropped. A name already in
+// lower case is read where it stands; only one with upper case or NUL is copied.
 void Tokenizer::tag(bool isEnd, const char* nameStart) {
     const char* p = nameStart;
-    name_.clear();
-    while (p < end_ && !endsTagName(*p)) {
-        if (*p == '\0') {
-            name_ += replacementCharacter;
-        } else {
-            name_ += lowered(*p);
+    std::uint8_t seen = 0;
+    while (p < end_ && !endsTagName(*p)) seen |= classOf(*p++);
+    std::string_view name(nameStart, static_cast<size_t>(p - nameStart));
+    if (seen & byteClass::rewritten) {
+        name_.clear();
+        for (const char c : name) {
+            if (c == '\0') {
+                name_ += replacementCharacter;
+            } else {
+                name_ += lowered(c);
+            }
         }
-        ++p;
+        name = name_;
     }
-    const Tag known = knownTag(name_);
+    const Tag known = knownTag(name);
     StartTag& t = startTag_;
     t.tag = known;
     t.selfClosing = false;
     t.present = 0;
-    std::uint64_t hash = 0xCBF29CE484222325ull;
     const bool hashed = !isEnd && isIn(known, tagGroup::formatting);
     const char* attributesStart = p;
     enum class State { beforeName, afterName, selfClosing } state = State::beforeName;
-    std::string& attributeName = attributeName_;
     Attribute kind = Attribute::count;
     bool recording = false;  // the attribute is one the rules read, and the first of its name
     for (;;) {
@@ -245,16 +308,11 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
         }
         // A new attribute: its name runs to white space, "/", ">" or "=" (an "=" first is
         // part of the name).
-        attributeName.clear();
-        do {
-            if (*p == '\0') {
-                attributeName += replacementCharacter;
-            } else {
-                attributeName += lowered(*p);
-            }
-            ++p;
-        } while (p < end_ && !endsTagName(*p) && *p != '=');
-        kind = isEnd ? Attribute::count : attributeNamed(attributeName);
+        const char* attributeStart = p;
+        std::uint8_t attributeSeen = classOf(*p++);
+        while (p < end_ && !(classOf(*p) & (byteClass::endsName | byteClass::equals)))
+            attributeSeen |= classOf(*p++);
+        kind = isEnd ? Attribute::count : attributeNamed(attributeStart, p, attributeSeen);
         recording = kind != Attribute::count && !t.has(kind);
         if (recording) {
             t.values[static_cast<size_t>(kind)].clear();
@@ -262,16 +320,16 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
         }
         state = State::afterName;
     }
-    if (hashed) hash = hashBytes(hash, attributesStart, p);
     p_ = p;
     if (isEnd) {
-        sink_.endTag(known, name_);
+        sink_.endTag(known, name);
         return;
     }
-    t.name = name_;
-    t.attributesHash = hash;
-    lastStartTag_ = name_;
+    t.name = name;
+    t.attributesHash = hashed ? hashBytes(attributesStart, p) : 0;
     sink_.startTag(t);
+    // Only text read in another state than data ends at "</" and this tag's name.
+    if (contentState_ != ContentState::data) lastStartTag_ = name;
 }
 
 // Reads a value from its first byte (a quote or not) to its end, into `into` when given:
@@ -280,7 +338,9 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
 void Tokenizer::skipAttributeValue(const char*& p, std::string* into) {
     const char quote = (*p == '"' || *p == '\'') ? *p : '\0';
     if (quote) ++p;
-    auto endsValue = [quote](char c) { return quote ? c == quote : (isHtmlSpace(c) || c == '>'); };
+    auto endsValue = [quote](char c) {
+        return quote ? c == quote : (classOf(c) & byteClass::endsUnquoted) != 0;
+    };
     if (!into) {
         if (quote) {
             p = findByte(p, end_, quote);
@@ -290,7 +350,11 @@ void Tokenizer::skipAttributeValue(const char*& p, std::string* into) {
         }
         return;
     }
-    while (p < end_ && !endsValue(*p)) {
+    for (;;) {
+        const char* run = p;
+        while (p < end_ && !endsValue(*p) && !(classOf(*p) & byteClass::inValue)) ++p;
+        into->append(run, p);
+        if (p == end_ || endsValue(*p)) break;
         const char c = *p;
         if (c == '&') {
             p_ = p;
@@ -300,11 +364,9 @@ void Tokenizer::skipAttributeValue(const char*& p, std::string* into) {
         }
         if (c == '\0') {
             *into += replacementCharacter;
-        } else if (c == '\r') {
+        } else {  // CR, or CR LF
             *into += '\n';
             if (p + 1 < end_ && p[1] == '\n') ++p;
-        } else {
-            *into += c;
         }
         ++p;
     }

@@ -52,7 +52,6 @@ class Tokenizer {
     StartTag startTag_;
     std::string name_;
     std::string scratch_;
-    std::string attributeName_;
 };
 
 }  // namespace gridmint::browser
