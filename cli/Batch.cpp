@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "BatchProgress.h"
+#include "BrowserReading.h"
 #include "ByteBuffer.h"
 #include "Console.h"
 #include "Extract.h"
@@ -109,6 +110,7 @@ class BatchRun {
         : options_(options),
           defaults_(defaults),
           maxBodyBytes_(fetchOptionsFromSettings(defaults).maxBodyBytes),
+          browserReading_(defaults.boolForKey(defaultsKey::browserReading)),
           progress_(isatty(STDERR_FILENO) == 1) {}
 
     // Runs everything, writing the output to `sink`; false when the sink failed.
@@ -187,7 +189,16 @@ class BatchRun {
     }
 
     void scanSource(const PageJob& job, PageOutput& output) {
-        LoadedSource loaded = loadSource(job.source, options_.encoding, defaults_);
+        LoadedSource loaded =
+            loadSource(job.source, options_.encoding, defaults_, !browserReading_);
+        if (browserReading_ && loaded.error.empty()) {
+            const std::string_view bytes =
+                loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
+            output.bytes = bytes.size();
+            readAsBrowser(bytes, loaded.transportCharset, loaded.pageAddress, job.source,
+                          std::nullopt, output);
+            return;
+        }
         if (!loaded.parser) {
             addWarning(output.warnings, loaded.error);
             output.failed = true;
@@ -195,6 +206,26 @@ class BatchRun {
         }
         output.bytes = loaded.parser->bytes().size();
         write(loaded.parser->getResultDictionary(), job.source, std::nullopt, output);
+    }
+
+    // The browser reading of a page's bytes, `transportCharset` the charset its response
+    // named. Links stay out of a run over many pages: their JSON lines hold text only.
+    void readAsBrowser(std::string_view bytes, const std::string& transportCharset,
+                       const std::string& pageAddress, const std::string& source,
+                       const std::optional<std::string>& url, PageOutput& output) const {
+        browser::BrowserOptions browserOptions = browserOptionsFrom(defaults_);
+        browserOptions.links = false;
+        browserOptions.pageAddress = pageAddress;
+        const browser::BrowserResult result =
+            browser::readTablesFromBytesAsBrowser(bytes, browserOptions, transportCharset);
+        if (result.outputTooLarge) {
+            addWarning(output.warnings, "the tables of '" + (url ? *url : source) +
+                                            "' would need more than 64 M cells or 1 G "
+                                            "characters of output; skipped");
+            output.failed = true;
+            return;
+        }
+        write(result.tables, source, url, output);
     }
 
     void scanRecord(PageJob& job, PageOutput& output) {
@@ -214,6 +245,11 @@ class BatchRun {
         report.address = record.targetUri;
         auto parser = parserFromResponse(std::move(recorded.response), defaults_, report);
         if (!parser) return;  // not HTML, or empty: not a page
+        if (browserReading_) {
+            readAsBrowser(parser->bytes(), report.charset, record.targetUri, job.source,
+                          record.targetUri, output);
+            return;
+        }
         write(parser->getResultDictionary(), job.source, record.targetUri, output);
     }
 
@@ -256,6 +292,7 @@ class BatchRun {
     const Options& options_;
     const Defaults& defaults_;
     const size_t maxBodyBytes_;
+    const bool browserReading_;
     BatchProgress progress_;
     const OutputSink* sink_ = nullptr;
     bool anyFailed_ = false;

@@ -44,17 +44,6 @@ InMemoryDefaults overridesFrom(const Options& options) {
     return overrides;
 }
 
-// The browser reading's options from the settings; an unknown span mode reads as the default.
-browser::BrowserOptions browserOptionsFrom(const Defaults& defaults) {
-    browser::BrowserOptions options;
-    if (const auto spans = defaults.stringForKey(defaultsKey::spans)) {
-        options.spans = browser::spanModeNamed(*spans).value_or(browser::SpanMode::repeat);
-    }
-    options.keepLineBreaks = defaults.boolForKey(defaultsKey::keepLineBreaks);
-    options.links = defaults.boolForKey(defaultsKey::extractLinks);
-    return options;
-}
-
 // The position of the table called `name`. The exact name wins; otherwise a name matches by
 // its UTF-8 form, which is how --list shows it (a lone surrogate shows as U+FFFD).
 std::optional<size_t> findTable(const ResultDictionary& result, const std::string& name) {
@@ -215,6 +204,17 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 }
 
 }  // namespace
+
+// The browser reading's options from the settings; an unknown span mode reads as the default.
+browser::BrowserOptions browserOptionsFrom(const Defaults& defaults) {
+    browser::BrowserOptions options;
+    if (const auto spans = defaults.stringForKey(defaultsKey::spans)) {
+        options.spans = browser::spanModeNamed(*spans).value_or(browser::SpanMode::repeat);
+    }
+    options.keepLineBreaks = defaults.boolForKey(defaultsKey::keepLineBreaks);
+    options.links = defaults.boolForKey(defaultsKey::extractLinks);
+    return options;
+}
 
 // The browser reading of the loaded page's bytes.
 int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {

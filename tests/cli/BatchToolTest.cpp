@@ -188,5 +188,27 @@ TEST_F(BatchTool, severalSourcesSelectionsAndFailures) {
     EXPECT_EQ(readWholeFile(output), jsonlOfA);
 }
 
+// Cells without end tags: the default reading keeps no table here, the browser reading one.
+TEST_F(BatchTool, browserReadingFromFlagOrSettingForFilesAndRecords) {
+    const std::string page = "<table id=\"t\"><tr><td>1<td>2</table>";
+    const std::string a = file("a.html", page);
+    const std::string archive = file(
+        "c.warc",
+        archiveOf({warcRecord("response", "http://a/", httpResponse("text/html", page))}, false));
+    const std::string rows = ",\"index\":1,\"name\":\"t\",\"rows\":[[\"1\",\"2\"]]}";
+    EXPECT_EQ(run({"--jsonl", a, a}).out, "");
+    const std::vector<std::string> files = linesOf(run({"--jsonl", "--browser", a, a}).out);
+    ASSERT_EQ(files.size(), 2u);
+    for (const std::string& line : files) EXPECT_EQ(fromIndex(line), rows);
+    const std::vector<std::string> archived = linesOf(run({"--jsonl", "--browser", archive}).out);
+    ASSERT_EQ(archived.size(), 1u);
+    EXPECT_EQ(fromIndex(archived[0]), rows);
+    std::filesystem::create_directories(home_.path() / "config/Gridmint");
+    writeFile(home_.file("config/Gridmint/Gridmint.conf"), "[General]\nbrowserReading=true\n");
+    const std::vector<std::string> fromSetting = linesOf(run({"--jsonl", a, archive}).out);
+    ASSERT_EQ(fromSetting.size(), 2u);
+    for (const std::string& line : fromSetting) EXPECT_EQ(fromIndex(line), rows);
+}
+
 }  // namespace
 }  // namespace gridmint::cli
