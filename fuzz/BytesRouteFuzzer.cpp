@@ -1,15 +1,18 @@
 // The whole bytes route: any bytes, any encoding number, white-space consolidation and
 // verbose logging on or off. Beyond not crashing, the result must be well formed, the
 // run-skipping scan must give exactly what the byte-at-a-time scan gives (tables and log
-// lines alike), and parsing the same bytes again must give the same again.
+// lines alike), and parsing the same bytes again must give the same again. The browser
+// reading of the bytes must be well formed and repeatable too.
 //
 // Input: one byte picks the encoding, one byte holds the settings (bit 0 consolidation,
 // bit 1 verbosity), the rest is the page.
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "BrowserReading.h"
 #include "FuzzChecks.h"
 #include "FuzzInput.h"
 #include "HTMLTableParser.h"
@@ -47,6 +50,31 @@ void requireSame(const Parse& a, const Parse& b, const char* what) {
     require(a.log == b.log, what);
 }
 
+// The browser reading of the same bytes: names unique, cells trimmed of HTML white space and
+// on one line (line breaks are not kept here), and the same again on a second reading.
+void requireBrowserReading(std::string_view page) {
+    const browser::BrowserResult first = browser::readTablesFromBytesAsBrowser(page, {});
+    std::set<Text> names;
+    for (const auto& [name, table] : first.tables) {
+        require(names.insert(name).second, "browser reading: two tables share a name");
+        for (const Row& row : table) {
+            for (const Text& cell : row) {
+                if (cell.empty()) continue;
+                for (const char16_t end : {cell.front(), cell.back()})
+                    require(
+                        std::u16string_view(u" \t\n\f\r").find(end) == std::u16string_view::npos,
+                        "browser reading: cell text not trimmed");
+                require(cell.find_first_of(u"\r\n") == Text::npos,
+                        "browser reading: cell text holds CR or LF");
+            }
+        }
+    }
+    const browser::BrowserResult second = browser::readTablesFromBytesAsBrowser(page, {});
+    require(
+        first.outputTooLarge == second.outputTooLarge && sameTables(first.tables, second.tables),
+        "browser reading: the same bytes read twice differ");
+}
+
 }  // namespace
 }  // namespace gridmint::fuzz
 
@@ -63,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     defaults.set(defaultsKey::consolidateWhitespace, (settings & 1) != 0);
     defaults.set(defaultsKey::verbosity, static_cast<long>((settings >> 1) & 1));
 
+    requireBrowserReading(page);
     const Parse fast = parse(page, encoding, defaults, ScanMode::skipRuns);
     require((fast.parser != nullptr) == !page.empty(),
             "a parser exists exactly for non-empty bytes");
