@@ -2,7 +2,8 @@
 """Differential test of the browser reading: `gridmint-extract --browser --json`
 against the oracle over html5lib's tree, on seeded random pages
 (page_generator.py) and on every page of a corpus directory, with each spans
-mode and with line breaks kept.  A page whose charset travels in the response
+mode, with line breaks kept and with links kept (--links, links made
+absolute against the page's <base href> or the address it was served from).  A page whose charset travels in the response
 is served from a small HTTP server on 127.0.0.1.  On a disagreement the page
 is shrunk while the disagreement holds and the smallest page is printed with
 both outputs.
@@ -51,7 +52,9 @@ def _model_shrink():
 
 shrink = _model_shrink()
 
-OPTION_SETS = [("repeat", False), ("empty", False), ("none", False), ("repeat", True)]
+# (spans, keep line breaks, links)
+OPTION_SETS = [("repeat", False, True), ("empty", False, False), ("none", False, True),
+               ("repeat", True, False)]
 
 
 @dataclass
@@ -60,11 +63,13 @@ class Case:
     transport: str | None = None
     spans: str = "repeat"
     keep_line_breaks: bool = False
+    links: bool = False
 
     def describe(self) -> str:
-        return "--spans %s%s%s" % (self.spans, " --keep-line-breaks" if self.keep_line_breaks
-                                   else "", ", charset %s sent" % self.transport
-                                   if self.transport else "")
+        return "--spans %s%s%s%s" % (self.spans, " --keep-line-breaks" if self.keep_line_breaks
+                                     else "", " --links" if self.links else "",
+                                     ", charset %s sent" % self.transport
+                                     if self.transport else "")
 
 
 class PageServer:
@@ -98,15 +103,23 @@ class Engine:
         self.env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(home / ".config"))
         self.server = None
 
+    def address_for(self, case: Case) -> str | None:
+        """The address the page is served from, or None for a file."""
+        if not case.transport:
+            return None
+        self.server = self.server or PageServer()
+        return self.server.address
+
     def run(self, case: Case):
         """[(name, rows)], or a string saying what went wrong."""
         command = [self.tool, "--browser", "--json", "--spans", case.spans]
         if case.keep_line_breaks:
             command.append("--keep-line-breaks")
+        if case.links:
+            command.append("--links")
         if case.transport:
-            self.server = self.server or PageServer()
+            command.append(self.address_for(case))
             self.server.page, self.server.charset = case.data, case.transport
-            command.append(self.server.address)
         else:
             self.page.write_bytes(case.data)
             command.append(str(self.page))
@@ -124,14 +137,16 @@ class Engine:
             return "exit %d: %s" % (done.returncode, done.stderr.decode("utf-8", "replace")[:300])
         try:
             tables = json.loads(done.stdout.decode("utf-8"), object_pairs_hook=list)
-            return [[name, rows] for name, rows in tables]
+            # The hook keeps the tables' order, and makes a linked cell a list of pairs too.
+            return [[name, [[cell if isinstance(cell, str) else dict(cell) for cell in row]
+                            for row in rows]] for name, rows in tables]
         except ValueError as error:
             return "unreadable output: %s: %r" % (error, done.stdout[:200])
 
 
-def expected_tables(case: Case):
+def expected_tables(case: Case, address: str | None):
     return [[name, rows] for name, rows in oracle.tables_from_bytes(
-        case.data, case.transport, case.spans, case.keep_line_breaks)]
+        case.data, case.transport, case.spans, case.keep_line_breaks, case.links, address)]
 
 
 def describe(tables) -> str:
@@ -144,7 +159,8 @@ class Checker:
         self.engine, self.shrink_budget, self.failures = engine, shrink_budget, 0
 
     def check(self, label: str, case: Case, minimise: bool = True) -> bool:
-        expected, actual = expected_tables(case), self.engine.run(case)
+        expected = expected_tables(case, self.engine.address_for(case))
+        actual = self.engine.run(case)
         if expected == actual:
             return True
         self.failures += 1
@@ -152,10 +168,12 @@ class Checker:
         if minimise:
             def still_fails(data: bytes) -> bool:
                 smaller = replace(case, data=data)
-                return expected_tables(smaller) != self.engine.run(smaller)
+                return (expected_tables(smaller, self.engine.address_for(smaller))
+                        != self.engine.run(smaller))
 
             case = replace(case, data=shrink(case.data, still_fails, self.shrink_budget))
-            expected, actual = expected_tables(case), self.engine.run(case)
+            expected = expected_tables(case, self.engine.address_for(case))
+            actual = self.engine.run(case)
             print("minimal page (%d bytes): %r" % (len(case.data), case.data))
         else:
             print("page: %d bytes" % len(case.data))
@@ -185,9 +203,9 @@ def main(argv=None) -> int:
         pages = page_generator.Pages(rng)
         for index in range(args.count):
             data, transport = pages.page()
-            spans, keep = rng.choice(OPTION_SETS)
+            spans, keep, links = rng.choice(OPTION_SETS)
             checker.check("random page %d (seed %d)" % (index, args.seed),
-                          Case(data, transport, spans, keep))
+                          Case(data, transport, spans, keep, links))
             checked += 1
             if checker.failures >= args.max_failures:
                 break
@@ -196,9 +214,9 @@ def main(argv=None) -> int:
             for path in sorted(p for p in corpus.rglob("*") if p.is_file()):
                 if path.suffix == ".md" or checker.failures >= args.max_failures:
                     continue
-                for spans, keep in OPTION_SETS:
+                for spans, keep, links in OPTION_SETS:
                     checker.check(str(path.relative_to(corpus)),
-                                  Case(path.read_bytes(), None, spans, keep),
+                                  Case(path.read_bytes(), None, spans, keep, links),
                                   minimise=path.stat().st_size < 20000)
                     checked += 1
     print("\n%d checks, %d disagreements, %d tool runs, %.1f s" % (

@@ -34,6 +34,7 @@ import codecs
 import json
 import re
 import sys
+import urllib.parse
 
 import html5lib
 import webencodings
@@ -376,6 +377,54 @@ def cell_text(cell, keep_line_breaks: bool) -> str:
     return ("\n" if keep_line_breaks else " ").join(lines)
 
 
+def _first_link(element):
+    """The href of the first shown HTML <a href> among the element's descendants
+    that are no part of a nested table, or None."""
+    for child in element:
+        if local_name(child) is None or is_hidden(child) or child.tag == "table":
+            continue
+        if child.tag == "a" and "href" in child.attrib:
+            return child.get("href")
+        found = _first_link(child)
+        if found is not None:
+            return found
+    return None
+
+
+def _first_base_href(element):
+    for child in element:
+        if local_name(child) is None or child.tag == "template":
+            continue
+        if child.tag == "base" and "href" in child.attrib:
+            return child.get("href")
+        found = _first_base_href(child)
+        if found is not None:
+            return found
+    return None
+
+
+def clean_address(address: str) -> str:
+    """White space and controls around dropped, tabs and line breaks inside removed."""
+    address = address.strip("".join(chr(c) for c in range(0x21)))
+    return re.sub(r"[\t\n\r]", "", address)
+
+
+def resolve(base: str | None, href: str) -> str:
+    """href made absolute against base (an absolute address, or None: href as
+    written, cleaned)."""
+    href = clean_address(href)
+    if base is None:
+        return href
+    return urllib.parse.urljoin(urllib.parse.urldefrag(clean_address(base))[0], href)
+
+
+def link_base(document, page_address: str | None) -> str | None:
+    base = _first_base_href(document)
+    if base is None:
+        return page_address
+    return resolve(page_address, base) if page_address else clean_address(base)
+
+
 def parse_span(value: str | None) -> int:
     """A colspan or rowspan value read as a non-negative integer, -1 when it
     does not read as one."""
@@ -450,7 +499,9 @@ def _find_tables(element, hidden: bool, found: list) -> None:
         _find_tables(child, child_hidden, found)
 
 
-def _cell_texts(table, hidden: bool, keep_line_breaks: bool) -> dict:
+def _cell_texts(table, hidden: bool, keep_line_breaks: bool, base=False) -> dict:
+    """Each cell's text; with a base given (None for none), a cell with a link
+    as {"text", "href"}."""
     texts = {id(None): ""}
     for group in [table] + _children(table, "thead", "tbody", "tfoot"):
         group_hidden = hidden or (group is not table and is_hidden(group))
@@ -458,11 +509,18 @@ def _cell_texts(table, hidden: bool, keep_line_breaks: bool) -> dict:
             for cell in _children(row, "td", "th"):
                 shown = not (group_hidden or is_hidden(row) or is_hidden(cell))
                 texts[id(cell)] = cell_text(cell, keep_line_breaks) if shown else ""
+                href = _first_link(cell) if shown and base is not False else None
+                if href is not None:
+                    texts[id(cell)] = {"text": texts[id(cell)], "href": resolve(base, href)}
     return texts
 
 
-def tables_of_tree(document, spans: str = "repeat", keep_line_breaks: bool = False) -> list:
-    """[(name, rows)] for every table of the tree, in tree order."""
+def tables_of_tree(document, spans: str = "repeat", keep_line_breaks: bool = False,
+                   links: bool = False, page_address: str | None = None) -> list:
+    """[(name, rows)] for every table of the tree, in tree order; with links,
+    each cell's first link, made absolute against the page's <base href>, else
+    page_address."""
+    against = link_base(document, page_address) if links else False
     found = []
     _find_tables(document, False, found)
     result, names, unnamed, next_suffix = [], set(), 0, {}
@@ -482,7 +540,7 @@ def tables_of_tree(document, spans: str = "repeat", keep_line_breaks: bool = Fal
             name = "%s (%d)" % (base, suffix)
             next_suffix[base] = suffix + 1
         names.add(name)
-        texts = _cell_texts(table, hidden, keep_line_breaks)
+        texts = _cell_texts(table, hidden, keep_line_breaks, against)
         rows = [row for group in row_groups(table) for row in group_rows(group, texts, spans)]
         result.append((name, rows))
     return result
@@ -493,13 +551,16 @@ def parse_tree(text: str):
                           scripting=True)
 
 
-def tables_from_text(text: str, spans: str = "repeat", keep_line_breaks: bool = False):
-    return tables_of_tree(parse_tree(text), spans, keep_line_breaks)
+def tables_from_text(text: str, spans: str = "repeat", keep_line_breaks: bool = False,
+                     links: bool = False, page_address: str | None = None):
+    return tables_of_tree(parse_tree(text), spans, keep_line_breaks, links, page_address)
 
 
 def tables_from_bytes(data: bytes, transport: str | None = None, spans: str = "repeat",
-                      keep_line_breaks: bool = False):
-    return tables_from_text(page_text(data, transport), spans, keep_line_breaks)
+                      keep_line_breaks: bool = False, links: bool = False,
+                      page_address: str | None = None):
+    return tables_from_text(page_text(data, transport), spans, keep_line_breaks, links,
+                            page_address)
 
 
 def to_json(tables) -> str:

@@ -15,6 +15,10 @@ REFERENCES = ["&amp;", "&amp", "&lt", "&eacute", "&eacute;", "&notit;", "&notin;
               "&#9642;", "&#x41", "&#X80;", "&#0;", "&#xD800;", "&#x110000;", "&#1114111;",
               "&nbsp", "&nbsp;", "&NotANamedOne;", "&#;", "&#x;", "&", "&AElig", "&copy=",
               "&amp;lt;", "&ltx", "&zwnj;"]
+HREFS = ["x.html", "../up/y.html", "/root?a=1&amp;b=2", "http://other.example/p#f",
+         "javascript:go('../x')", "mailto:a@b", " \n spaced.html\t", "", "#top", "?q=1",
+         "//host.example/p", "caf\u00e9.html", "&#x41;.html", "a&amp;b", "./d/../e/f"]
+BASES = ["http://base.example/dir/sub/", "https://b.example/x?q#f", "http://h.example"]
 INLINE = ["b", "i", "span", "a", "sup", "sub", "em", "code", "font", "small", "ruby", "rt"]
 BLOCKS = ["p", "div", "li", "h2", "ul", "ol", "dl", "dt", "dd", "pre", "blockquote",
           "address", "figure", "section", "article", "header", "footer", "nav", "aside",
@@ -39,6 +43,8 @@ PYTHON_CODECS = {"windows-1252": "cp1252", "shift_jis": "cp932", "euc-kr": "cp94
 class Pages:
     def __init__(self, rng: random.Random):
         self.rng = rng
+        # Links and bases are drawn apart, so that they leave the rest of each page as it was.
+        self.links = random.Random(rng.getstate()[1][0])
         self.depth = 0
 
     def pick(self, items):
@@ -80,6 +86,8 @@ class Pages:
         if r < 0.3:
             tag = self.pick(INLINE)
             attrs = " " + self.pick(HIDING) if self.chance(0.15) else ""
+            if tag == "a" and self.links.random() < 0.7:
+                attrs = ' href="%s"' % self.links.choice(HREFS) + attrs
             close = "</%s>" % tag if self.chance(0.8) else ""
             return "<%s%s>%s%s" % (self.cased(tag), attrs, self.text(), close)
         if r < 0.5:
@@ -168,6 +176,8 @@ class Pages:
             head += "<meta charset=%s>" % label
         elif how == "http-equiv":
             head += "<meta http-equiv=Content-Type content='text/html; charset=%s'>" % label
+        if self.links.random() < 0.15:
+            head += '<base href="%s">' % self.links.choice(BASES)
         head += "<title>t</title></head><body>"
         body = self.body()
         if how == "late":

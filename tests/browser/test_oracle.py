@@ -89,6 +89,17 @@ TABLE_CASES = [
     ("tableBreaksOutOfSvg", "<svg><table><tr><td>s</td></tr></table></svg><table><tr>"
      "<td><svg><text>t</text></svg></table>", {},
      [("noclass 1", [["s"]]), ("noclass 2", [["t"]])]),
+    ("firstShownLinkOfCell", "<table><tr><td><a hidden href=h>H</a><a>n</a><a href=' x\n'>X</a>"
+     "<a href=y>Y</a><td>b<tr><td><svg><a href=s>S</a></svg></table>", {"links": True},
+     [("noclass 1", [[{"text": "nXY", "href": "x"}, "b"], ["S"]])]),
+    ("linkOfInnerTableStaysThere", "<table><tr><td>o<table><tr><td><a href=i>I</a></table>"
+     "</table>", {"links": True}, [("noclass 1", [["o"]]),
+                                    ("noclass 2", [[{"text": "I", "href": "i"}]])]),
+    ("firstBaseOutsideTemplates", "<template><base href='http://t/'></template>"
+     "<base href='http://b/d/'><base href='http://c/'><table><tr><td><a href=../e#f>E</a>"
+     "<td><a href='javascript:go(1)'>J</a></table>", {"links": True},
+     [("noclass 1", [[{"text": "E", "href": "http://b/e#f"},
+                      {"text": "J", "href": "javascript:go(1)"}]])]),
 ]
 
 # (name, bytes, transport charset, expected encoding)
@@ -118,7 +129,7 @@ ENCODING_CASES = [
 def check_tables(failures: list) -> None:
     for name, page, options, expected in TABLE_CASES:
         got = oracle.tables_from_text(page, options.get("spans", "repeat"),
-                                      options.get("keep", False))
+                                      options.get("keep", False), options.get("links", False))
         if got != expected:
             failures.append("%s: expected %r, got %r" % (name, expected, got))
     page = "<table><tr><td>\u00e9\u20ac\u4e2d</table>"
