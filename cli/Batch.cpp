@@ -10,28 +10,19 @@
 #include <optional>
 #include <thread>
 
+#include "BatchPage.h"
 #include "BatchProgress.h"
-#include "BrowserReading.h"
 #include "ByteBuffer.h"
 #include "Console.h"
 #include "Extract.h"
-#include "FetchSettings.h"
-#include "JsonWriter.h"
 #include "OrderedWork.h"
 #include "OutputFile.h"
-#include "RecordedResponse.h"
 #include "SerialisedDefaults.h"
-#include "SourceLoader.h"
-#include "TableListing.h"
-#include "UrlRoute.h"
 #include "WarcReader.h"
 
 namespace gridmint::cli {
 
 namespace {
-
-// An archived response's HTTP header may take this much room beside the page itself.
-constexpr size_t responseHeaderRoom = 1024 * 1024;
 
 bool endsWithIgnoringCase(const std::string& text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
@@ -50,20 +41,6 @@ struct PageJob {
     bool readFailed = false;
     bool fromArchive = false;  // an archive's record, or only its warnings when no record
 };
-
-struct PageOutput {
-    std::string text;
-    std::string warnings;
-    size_t tables = 0;
-    uint64_t bytes = 0;
-    bool scanned = false;
-    bool failed = false;
-};
-
-void addWarning(std::string& warnings, const std::string& line) {
-    warnings += line;
-    warnings += '\n';
-}
 
 // Reads the SOURCEs of the command line, then those of --sources-from, one at a time, so
 // a list arriving on a pipe is worked on as it comes.
@@ -108,9 +85,8 @@ class BatchRun {
   public:
     BatchRun(const Options& options, const Defaults& defaults)
         : options_(options),
-          defaults_(defaults),
-          maxBodyBytes_(fetchOptionsFromSettings(defaults).maxBodyBytes),
-          browserReading_(defaults.boolForKey(defaultsKey::browserReading)),
+          reading_(
+              pageReadingFrom(defaults, options.encoding, options.selection == Selection::jsonl)),
           progress_(isatty(STDERR_FILENO) == 1) {}
 
     // Runs everything, writing the output to `sink`; false when the sink failed.
@@ -153,7 +129,7 @@ class BatchRun {
             return;
         }
         std::string warnings;
-        WarcReader reader(std::move(archive), maxBodyBytes_ + responseHeaderRoom,
+        WarcReader reader(std::move(archive), reading_.maxBodyBytes + responseHeaderRoom,
                           [&warnings, &source](const std::string& message) {
                               addWarning(warnings, "'" + source + "': " + message);
                           });
@@ -172,108 +148,20 @@ class BatchRun {
 
     PageOutput scan(PageJob& job) {
         PageOutput output;
-        output.warnings = std::move(job.warnings);
-        output.failed = job.readFailed;
         try {
             if (job.record) {
-                scanRecord(job, output);
+                output = pageFromRecord(job.source, std::move(*job.record), reading_);
             } else if (!job.readFailed && !job.fromArchive) {
-                scanSource(job, output);
+                output = pageFromSource(job.source, reading_);
             }
         } catch (const std::exception& error) {
+            output = PageOutput{};
             addWarning(output.warnings, "cannot scan '" + job.source + "': " + error.what());
             output.failed = true;
-            output.text.clear();
         }
+        output.warnings.insert(0, job.warnings);
+        output.failed = output.failed || job.readFailed;
         return output;
-    }
-
-    void scanSource(const PageJob& job, PageOutput& output) {
-        LoadedSource loaded =
-            loadSource(job.source, options_.encoding, defaults_, !browserReading_);
-        if (browserReading_ && loaded.error.empty()) {
-            const std::string_view bytes =
-                loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
-            output.bytes = bytes.size();
-            readAsBrowser(bytes, loaded.transportCharset, loaded.pageAddress, job.source,
-                          std::nullopt, output);
-            return;
-        }
-        if (!loaded.parser) {
-            addWarning(output.warnings, loaded.error);
-            output.failed = true;
-            return;
-        }
-        output.bytes = loaded.parser->bytes().size();
-        write(loaded.parser->getResultDictionary(), job.source, std::nullopt, output);
-    }
-
-    // The browser reading of a page's bytes, `transportCharset` the charset its response
-    // named. Links stay out of a run over many pages: their JSON lines hold text only.
-    void readAsBrowser(std::string_view bytes, const std::string& transportCharset,
-                       const std::string& pageAddress, const std::string& source,
-                       const std::optional<std::string>& url, PageOutput& output) const {
-        browser::BrowserOptions browserOptions = browserOptionsFrom(defaults_);
-        browserOptions.links = false;
-        browserOptions.pageAddress = pageAddress;
-        const browser::BrowserResult result =
-            browser::readTablesFromBytesAsBrowser(bytes, browserOptions, transportCharset);
-        if (result.outputTooLarge) {
-            addWarning(output.warnings, "the tables of '" + (url ? *url : source) +
-                                            "' would need more than 64 M cells or 1 G "
-                                            "characters of output; skipped");
-            output.failed = true;
-            return;
-        }
-        write(result.tables, source, url, output);
-    }
-
-    void scanRecord(PageJob& job, PageOutput& output) {
-        WarcRecord& record = *job.record;
-        const std::string where = "'" + job.source + "': record at offset " +
-                                  std::to_string(record.offset) + " (" + record.targetUri + "): ";
-        RecordedResponse recorded = readRecordedResponse(std::move(record.block), maxBodyBytes_);
-        switch (recorded.status) {
-            case RecordedResponseStatus::ok: break;
-            case RecordedResponseStatus::notHttp: return;
-            case RecordedResponseStatus::malformed:
-            case RecordedResponseStatus::tooLarge:
-                addWarning(output.warnings, where + recorded.problem + "; skipped");
-                return;
-        }
-        UrlLoadReport report;
-        report.address = record.targetUri;
-        auto parser = parserFromResponse(std::move(recorded.response), defaults_, report);
-        if (!parser) return;  // not HTML, or empty: not a page
-        if (browserReading_) {
-            readAsBrowser(parser->bytes(), report.charset, record.targetUri, job.source,
-                          record.targetUri, output);
-            return;
-        }
-        write(parser->getResultDictionary(), job.source, record.targetUri, output);
-    }
-
-    void write(const ResultDictionary& result, const std::string& source,
-               const std::optional<std::string>& url, PageOutput& output) const {
-        output.scanned = true;
-        output.tables = result.size();
-        if (options_.selection == Selection::jsonl) {
-            std::optional<std::string_view> urlView;
-            if (url) urlView = *url;
-            writeJsonLinesFromResult(result, JsonLineOrigin{source, urlView},
-                                     appendingTo(output.text));
-            return;
-        }
-        // A listing line per table, led by the page it belongs to.
-        const std::string page = (url ? *url : source) + '\t';
-        const std::string listing = tableListing(result);
-        size_t lineStart = 0;
-        while (lineStart < listing.size()) {
-            const size_t lineEnd = listing.find('\n', lineStart);
-            output.text += page;
-            output.text.append(listing, lineStart, lineEnd + 1 - lineStart);
-            lineStart = lineEnd + 1;
-        }
     }
 
     void deliver(PageOutput& output) {
@@ -290,9 +178,7 @@ class BatchRun {
     }
 
     const Options& options_;
-    const Defaults& defaults_;
-    const size_t maxBodyBytes_;
-    const bool browserReading_;
+    const PageReading reading_;
     BatchProgress progress_;
     const OutputSink* sink_ = nullptr;
     bool anyFailed_ = false;

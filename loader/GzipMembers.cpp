@@ -99,6 +99,50 @@ void GzipMemberReader::resync() {
     position_ = next == std::string_view::npos ? compressed_.size() : next;
 }
 
+void GzipMemberReader::startAt(uint64_t offset) {
+    inMember_ = false;
+    memberStarts_.clear();
+    position_ = std::min<uint64_t>(offset, compressed_.size());
+    memberOffset_ = position_;
+}
+
+namespace {
+
+// Whether a member header found at the start of `member` begins a real member: its data
+// inflates to a WARC version line, or inflates whole with its check sums right. Compressed
+// data that happens to hold the header's bytes passes neither.
+bool beginsRealMember(std::string_view member) {
+    z_stream z{};
+    if (inflateInit2(&z, gzipOnly) != Z_OK) return false;
+    char scratch[64 * 1024];
+    std::string start;
+    int result = Z_OK;
+    z.next_in = inputPointer(member.data());
+    z.avail_in = static_cast<uInt>(std::min(member.size(), maxStep));
+    while (result == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(scratch);
+        z.avail_out = sizeof scratch;
+        result = inflate(&z, Z_NO_FLUSH);
+        const size_t written = sizeof scratch - z.avail_out;
+        if (start.size() < 5) start.append(scratch, std::min<size_t>(written, 5 - start.size()));
+        if (start.size() == 5 && start == "WARC/") break;
+        if (result == Z_BUF_ERROR && written > 0) result = Z_OK;
+    }
+    inflateEnd(&z);
+    return start == "WARC/" || result == Z_STREAM_END;
+}
+
+}  // namespace
+
+uint64_t nextWholeMember(std::string_view compressed, uint64_t from) {
+    size_t at = static_cast<size_t>(std::min<uint64_t>(from, compressed.size()));
+    while ((at = compressed.find(gzipMagic, at)) != std::string_view::npos) {
+        if (beginsRealMember(compressed.substr(at))) return at;
+        ++at;
+    }
+    return compressed.size();
+}
+
 InflateResult inflateBody(std::string_view compressed, size_t maxBytes, std::string& out) {
     out.clear();
     z_stream z{};

@@ -39,6 +39,8 @@ class GzipMemberReader {
     uint64_t memberOffsetAt(uint64_t position);
     // Leaves the current member and goes on at the next member header after its start.
     void resync();
+    // Goes on at `offset`, where a member begins (or the end).
+    void startAt(uint64_t offset);
 
   private:
     bool startMember(uint64_t offset);
@@ -58,6 +60,11 @@ enum class InflateResult { ok, tooLarge, damaged };
 
 // Decompresses a whole gzip or zlib body into `out`, refusing to write more than `maxBytes`.
 InflateResult inflateBody(std::string_view compressed, size_t maxBytes, std::string& out);
+
+// The offset of the first gzip member at or after `from` that begins a WARC record or
+// inflates whole, its check sums right (so a member header's bytes met inside compressed data
+// are not taken for one); the size of `compressed` when there is none.
+uint64_t nextWholeMember(std::string_view compressed, uint64_t from);
 
 // Whether `bytes` begin as a gzip member does.
 bool startsLikeGzip(std::string_view bytes);

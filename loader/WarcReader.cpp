@@ -43,11 +43,19 @@ std::string unbracketed(std::string_view uri) {
 
 }  // namespace
 
-WarcReader::WarcReader(ByteBuffer archive, size_t maxBlockBytes, Warn warn)
-    : archive_(std::move(archive)), maxBlockBytes_(maxBlockBytes), warn_(std::move(warn)) {
+WarcReader::WarcReader(ByteBuffer archive, size_t maxBlockBytes, Warn warn, WarcRange range)
+    : archive_(std::move(archive)),
+      maxBlockBytes_(maxBlockBytes),
+      warn_(std::move(warn)),
+      range_(range) {
     if (startsLikeGzip(archive_.view())) {
         gzip_ = std::make_unique<GzipMemberReader>(archive_.view());
+        if (range_.begin > 0) gzip_->startAt(nextWholeMember(archive_.view(), range_.begin));
     }
+}
+
+void WarcReader::warnAt(uint64_t offset, const std::string& message) {
+    if (inRange(offset)) warn_("record at offset " + std::to_string(offset) + message);
 }
 
 WarcReader::~WarcReader() = default;
@@ -71,10 +79,11 @@ WarcReader::Got WarcReader::fill(size_t wanted) {
             const GzipMemberReader::Status status = gzip_->read(buffer_, pullSize);
             if (status == GzipMemberReader::Status::end) return Got::end;
             if (status == GzipMemberReader::Status::damaged) {
+                // Past the range, the next reader's records begin.
+                if (gzip_->memberOffset() >= range_.end) return Got::end;
                 const bool cut = gzip_->compressedPosition() >= archive_.size();
-                warn_("record at offset " + std::to_string(gzip_->memberOffset()) +
-                      (cut ? ": the archive ends inside it; skipped"
-                           : ": its compressed data is damaged; skipped"));
+                warnAt(gzip_->memberOffset(), cut ? ": the archive ends inside it; skipped"
+                                                  : ": its compressed data is damaged; skipped");
                 gzip_->resync();
                 pulled_ += buffer_.size() - before;
                 buffer_.clear();
@@ -131,6 +140,19 @@ WarcReader::Got WarcReader::readBlock(uint64_t length, std::string* keep) {
     if (keep) {
         keep->clear();
         keep->reserve(static_cast<size_t>(length));
+    } else if (!gzip_) {
+        // A plain archive's block that is not kept is stepped over without being read.
+        const size_t buffered =
+            static_cast<size_t>(std::min<uint64_t>(length, buffer_.size() - unread_));
+        unread_ += buffered;
+        length -= buffered;
+        if (length == 0) return Got::ok;
+        buffer_.clear();
+        unread_ = 0;
+        const uint64_t skipped = std::min<uint64_t>(length, archive_.size() - plainRead_);
+        plainRead_ += skipped;
+        pulled_ += skipped;
+        return skipped == length ? Got::ok : Got::end;
     }
     while (length > 0) {
         if (unread_ == buffer_.size()) {
@@ -146,7 +168,7 @@ WarcReader::Got WarcReader::readBlock(uint64_t length, std::string* keep) {
 }
 
 void WarcReader::damagedRecord(uint64_t offset, const std::string& why) {
-    warn_("record at offset " + std::to_string(offset) + ": " + why + "; skipped");
+    warnAt(offset, ": " + why + "; skipped");
     if (gzip_) {
         gzip_->resync();
         buffer_.clear();
@@ -162,9 +184,9 @@ std::optional<WarcRecord> WarcReader::nextResponse() {
         if (got == Got::end) return std::nullopt;
         if (got == Got::broken) continue;
         const uint64_t offset = offsetOf(streamPosition());
+        if (offset >= range_.end) return std::nullopt;
         auto cutShort = [&] {
-            warn_("record at offset " + std::to_string(offset) +
-                  ": the archive ends inside it; skipped");
+            warnAt(offset, ": the archive ends inside it; skipped");
             return std::nullopt;
         };
 
@@ -206,11 +228,11 @@ std::optional<WarcRecord> WarcReader::nextResponse() {
         WarcRecord record;
         record.offset = offset;
         record.targetUri = unbracketed(headerField(header, "WARC-Target-URI").value_or(""));
-        const bool kept = response && *length <= maxBlockBytes_;
-        if (response && !kept) {
-            warn_("record at offset " + std::to_string(offset) + " (" + record.targetUri +
-                  "): larger than the limit of " + std::to_string(maxBlockBytes_) +
-                  " bytes; skipped");
+        const bool wanted = response && inRange(offset);
+        const bool kept = wanted && *length <= maxBlockBytes_;
+        if (wanted && !kept) {
+            warnAt(offset, " (" + record.targetUri + "): larger than the limit of " +
+                               std::to_string(maxBlockBytes_) + " bytes; skipped");
         }
         got = readBlock(*length, kept ? &record.block : nullptr);
         if (got == Got::end) return cutShort();

@@ -5,10 +5,12 @@
 // read once per call, under the lock, into a private copy that the scan reads.
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <string>
 
 #include "CsvDialect.h"
 #include "CsvWriter.h"
+#include "JsonLines.h"
 #include "OutputFile.h"
 #include "PageReading.h"
 #include "PythonText.h"
@@ -143,4 +145,21 @@ PYBIND11_MODULE(_core, module) {
                             "http(s):// address, fetched as gridmint-extract fetches it.") +
                 readingHelp)
                    .c_str());
+    module.def(
+        "json_lines",
+        [](const py::object& source, uint64_t begin, uint64_t end, bool browser,
+           const py::object& encoding, bool consolidateWhitespace, const std::string& spans,
+           bool keepLineBreaks) {
+            return jsonLinesOf(source, begin, end,
+                               ReadOptions{browser, encoding, consolidateWhitespace, spans,
+                                           keepLineBreaks, false});
+        },
+        py::arg("source"), py::arg("begin") = 0, py::arg("end") = UINT64_MAX, py::kw_only(),
+        py::arg("browser") = false, py::arg("encoding") = py::none(),
+        py::arg("consolidate_whitespace") = false, py::arg("spans") = "repeat",
+        py::arg("keep_line_breaks") = false,
+        "(lines, warnings): the JSON lines gridmint-extract --jsonl prints for the file "
+        "`source` (UTF-8 bytes) and the warnings it would print. For a web archive only the "
+        "records whose offset lies in [begin, end) are read, so ranges of one archive read "
+        "apart give each record once.");
 }

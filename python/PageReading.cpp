@@ -26,16 +26,6 @@ std::string typeName(const py::handle& value) {
     return py::str(value.get_type().attr("__name__"));
 }
 
-// What one call asks for, checked and settled before any page is read: the reading, where
-// the default reading's decoding starts, and the browser reading's options and charset.
-struct Reading {
-    bool browser = false;
-    TextEncoding encoding = encoding::utf8;
-    browser::BrowserOptions browserOptions;
-    std::string transportCharset;  // the browser reading's charset given by the caller
-    InMemoryDefaults settings;
-};
-
 // The encoding number the default reading starts from: the tool's default (UTF-8), a number,
 // or a charset name as a Content-Type would give it.
 TextEncoding encodingNumberFrom(const py::object& encoding) {
@@ -110,6 +100,8 @@ InMemoryDefaults settingsFor(const ReadOptions& options) {
     return settings;
 }
 
+}  // namespace
+
 Reading readingFor(const ReadOptions& options) {
     if (options.links) {
         throw py::value_error("links=True: this build of gridmint does not give link columns yet");
@@ -127,6 +119,8 @@ Reading readingFor(const ReadOptions& options) {
     reading.settings = settingsFor(options);
     return reading;
 }
+
+namespace {
 
 py::list tablesOf(std::unique_ptr<HTMLTableParser> parser) {
     if (!parser) return py::list();

@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "BrowserReading.h"
+#include "Defaults.h"
+#include "Text.h"
+
 namespace gridmint::python {
 
 namespace py = pybind11;
@@ -25,6 +29,19 @@ struct ReadOptions {
     bool keepLineBreaks = false;
     bool links = false;
 };
+
+// What one call asks for, checked and settled before any page is read: the reading, where
+// the default reading's decoding starts, and the browser reading's options and charset.
+struct Reading {
+    bool browser = false;
+    TextEncoding encoding = encoding::utf8;
+    browser::BrowserOptions browserOptions;
+    std::string transportCharset;  // the browser reading's charset given by the caller
+    InMemoryDefaults settings;     // the user's settings with the call's options over them
+};
+
+// Checks the options (raising ValueError or TypeError) and reads the user's settings.
+Reading readingFor(const ReadOptions& options);
 
 // `data` is bytes (or a bytearray or memoryview): the bytes route; or str: the text route.
 py::list parseData(const py::object& data, const ReadOptions& options);

@@ -112,13 +112,19 @@ TEST_F(BatchTool, responseCharsetDecidesTheEncoding) {
                     httpResponse("text/html; charset=\"UTF-8\"",
                                  "<table><tr><td>caf\xc3\xa9</td></tr></table>"))},
         true);
-    const ToolResult result = run({"--jsonl", file("c.warc.gz", archive)});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    const std::vector<std::string> lines = linesOf(result.out);
-    ASSERT_EQ(lines.size(), 2u) << result.out;
-    for (const std::string& line : lines) {
-        EXPECT_EQ(fromIndex(line),
-                  ",\"index\":1,\"name\":\"noclass 1\",\"rows\":[[\"caf\xc3\xa9\"]]}");
+    const std::string path = file("c.warc.gz", archive);
+    for (const bool browser : {false, true}) {
+        SCOPED_TRACE(browser ? "browser reading" : "default reading");
+        const ToolResult result =
+            run(browser ? std::vector<std::string>{"--jsonl", "--browser", path}
+                        : std::vector<std::string>{"--jsonl", path});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        const std::vector<std::string> lines = linesOf(result.out);
+        ASSERT_EQ(lines.size(), 2u) << result.out;
+        for (const std::string& line : lines) {
+            EXPECT_EQ(fromIndex(line),
+                      ",\"index\":1,\"name\":\"noclass 1\",\"rows\":[[\"caf\xc3\xa9\"]]}");
+        }
     }
 }
 
@@ -148,6 +154,7 @@ TEST_F(BatchTool, eightThreadsGiveTheOutputOfOne) {
 TEST_F(BatchTool, severalSourcesSelectionsAndFailures) {
     const std::string a = file("a.html", "<table id=\"t\"><tr><td>1</td><td>2</td></tr></table>");
     const std::string b = file("b.html", "<p>none</p>");
+    const std::string spanned = file("s.html", "<table><tr><td colspan=2>x</td></tr></table>");
     const std::string missing = work_.file("missing.html");
     const std::string list = file("list.txt", a + "\r\n\n" + missing + "\n");
 
@@ -173,6 +180,12 @@ TEST_F(BatchTool, severalSourcesSelectionsAndFailures) {
          "cannot read '" + missing},
         {"sourcesFromAFile", {"--jsonl", "--sources-from", list}, "", 1, jsonlOfA, "missing.html"},
         {"sourcesFromStandardInput", {"--jsonl", "--sources-from", "-"}, a + "\n", 0, jsonlOfA, ""},
+        {"browserReadingWithItsOptions",
+         {"--list", "--browser", "--spans", "none", spanned, a},
+         "",
+         0,
+         spanned + "\tnoclass 1\t1\t1\n" + a + "\tt\t1\t2\n",
+         ""},
         {"csvOfSeveralPagesIsRefused", {"--table", "t", a, b}, "", 2, "", "--jsonl or --list"},
         {"jsonOfSeveralPagesIsRefused", {"--json", a, b}, "", 2, "", "--jsonl or --list"},
     };

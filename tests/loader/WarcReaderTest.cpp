@@ -22,15 +22,30 @@ struct ReadOut {
     std::vector<std::string> warnings;
 };
 
-ReadOut readAll(const std::string& archive, size_t maxBlockBytes = 1 << 20) {
+ReadOut readAll(const std::string& archive, size_t maxBlockBytes = 1 << 20, WarcRange range = {}) {
     ReadOut out;
-    WarcReader reader(ByteBuffer::copyOf(archive), maxBlockBytes,
-                      [&out](const std::string& message) { out.warnings.push_back(message); });
+    WarcReader reader(
+        ByteBuffer::copyOf(archive), maxBlockBytes,
+        [&out](const std::string& message) { out.warnings.push_back(message); }, range);
     while (auto record = reader.nextResponse()) {
         EXPECT_TRUE(record->block.starts_with("HTTP/1.1 200")) << record->targetUri;
         out.uris.push_back(record->targetUri);
     }
     return out;
+}
+
+// Cut in two anywhere, an archive's halves read apart give each record and warning of the
+// whole once, in order.
+void expectHalvesReadAsWhole(const std::string& archive, size_t limit, const ReadOut& whole) {
+    for (uint64_t cut = 1; cut < archive.size(); ++cut) {
+        ReadOut halves = readAll(archive, limit, {0, cut});
+        const ReadOut second = readAll(archive, limit, {cut});
+        halves.uris.insert(halves.uris.end(), second.uris.begin(), second.uris.end());
+        halves.warnings.insert(halves.warnings.end(), second.warnings.begin(),
+                               second.warnings.end());
+        ASSERT_EQ(halves.uris, whole.uris) << "cut at " << cut;
+        ASSERT_EQ(halves.warnings, whole.warnings) << "cut at " << cut;
+    }
 }
 
 const std::string page = httpResponse("text/html", "<table><tr><td>x</td></tr></table>");
@@ -100,14 +115,15 @@ TEST(WarcReader, recordsAndDamageInPlainAndGzipArchives) {
             if (c.changeRecords) c.changeRecords(records);
             std::string archive = archiveOf(records, gzip);
             if (c.changeArchive) c.changeArchive(archive, gzip);
-            const ReadOut out =
-                readAll(archive, std::string_view(c.name) == "tooLargeResponse" ? 4096 : 1 << 20);
+            const size_t limit = std::string_view(c.name) == "tooLargeResponse" ? 4096 : 1 << 20;
+            const ReadOut out = readAll(archive, limit);
             EXPECT_EQ(out.uris, c.uris);
             ASSERT_EQ(out.warnings.size(), c.warningParts.size());
             for (size_t i = 0; i < out.warnings.size(); ++i) {
                 EXPECT_NE(out.warnings[i].find(c.warningParts[i]), std::string::npos)
                     << out.warnings[i];
             }
+            expectHalvesReadAsWhole(archive, limit, out);
         }
     }
 }
@@ -125,6 +141,7 @@ TEST(WarcReader, damagedGzipMemberIsNamedByItsOffsetAndSkipped) {
     ASSERT_EQ(out.warnings.size(), 1u);
     EXPECT_EQ(out.warnings[0], "record at offset " + std::to_string(first.size()) +
                                    ": its compressed data is damaged; skipped");
+    expectHalvesReadAsWhole(archive, 1 << 20, out);
 }
 
 // A response that claims little and inflates to a great deal: refused without holding it.
