@@ -57,17 +57,6 @@ QString quotedName(const Text& name) {
     return QStringLiteral("\u201C%1\u201D").arg(QString::fromStdU16String(name));
 }
 
-// Scans the source text on the worker. Only the breaks between the view's blocks become line
-// feeds: no-break spaces and line separators stay what they are, as the page had them.
-PageWork extractionOf(QString text) {
-    return [text = std::move(text)](const Defaults& defaults, const std::atomic<bool>&) mutable {
-        text.replace(QChar::ParagraphSeparator, u'\n');
-        const std::u16string_view html(reinterpret_cast<const char16_t*>(text.utf16()),
-                                       static_cast<size_t>(text.size()));
-        return PageLoad{HTMLTableParser::initWithHTMLString(html, defaults), {}};
-    };
-}
-
 }  // namespace
 
 AppDelegate::AppDelegate(const Defaults& settings, std::shared_ptr<PageLoader> loader,
@@ -105,6 +94,8 @@ void AppDelegate::connectWindow() {
     connect(w->helpAction(), &QAction::triggered, this, &AppDelegate::visitHelp);
     connect(w->homeAction(), &QAction::triggered, this, &AppDelegate::visitHome);
     connect(w->aboutAction(), &QAction::triggered, this, [w] { showAboutBox(w); });
+    w->browserReadingAction()->setChecked(defaults.boolForKey(defaultsKey::browserReading));
+    connect(w->browserReadingAction(), &QAction::toggled, this, &AppDelegate::chooseBrowserReading);
     connect(w, &MainWindow::cancelRequested, this, &AppDelegate::cancelLoading);
     connect(w, &MainWindow::sourceDropped, this, &AppDelegate::openDroppedSource);
     connect(resultSelectionWindow_, &QDialog::accepted, this, &AppDelegate::closeSelectionWindow);
@@ -180,20 +171,51 @@ void AppDelegate::convert() {
     }
     // The view's text is read once, here; the worker owns that copy.
     auto outcome = std::make_shared<PageLoad>();
-    startJob(pageLoadWork(extractionOf(sourceView_->document()->toRawText()), defaults, outcome),
-             tr("Extracting tables…"),
-             [this, outcome] { convertStage2WithParser(std::move(outcome->parser)); });
+    startJob(pageLoadWork(scanOfText(sourceView_->document()->toRawText()), defaults,
+                          readsAsBrowser(), outcome),
+             tr("Extracting tables…"), [this, outcome] { tablesRead(*outcome); });
+}
+
+bool AppDelegate::readsAsBrowser() const {
+    return window_->browserReadingAction()->isChecked();
+}
+
+// The choice is stored at once, so the next launch reads pages the same way.
+void AppDelegate::chooseBrowserReading(bool chosen) {
+    QSettings().setValue(QString::fromUtf8(defaultsKey::browserReading.data(),
+                                           static_cast<int>(defaultsKey::browserReading.size())),
+                         chosen);
+}
+
+void AppDelegate::tablesRead(PageLoad& outcome) {
+    if (!outcome.browser) {
+        convertStage2WithParser(std::move(outcome.parser));
+        return;
+    }
+    browser::BrowserResult& reading = outcome.browser->reading;
+    if (reading.outputTooLarge) {
+        presentTables(std::nullopt, true);
+        showStatus(tr("The page's tables would need more than 64 M cells: none shown"));
+        return;
+    }
+    presentTables(std::move(reading.tables), true);
 }
 
 void AppDelegate::convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser) {
-    if (parser) {
-        result_ = parser->takeResultDictionary();  // the parser is dropped below
+    std::optional<ResultDictionary> tables;
+    if (parser) tables = parser->takeResultDictionary();
+    parser.reset();  // the parser lives for one conversion
+    presentTables(std::move(tables), false);
+}
+
+void AppDelegate::presentTables(std::optional<ResultDictionary> tables, bool readAsBrowser) {
+    result_ = std::move(tables);
+    resultReadAsBrowser_ = readAsBrowser;
+    if (result_) {
         tableNames_ = result_->keys();
     } else {
-        result_.reset();
         tableNames_.reset();
     }
-    parser.reset();  // the parser lives for one conversion
     shownTableName_.reset();
     updateCommandsEnabled();
     const size_t count = tableNames_ ? tableNames_->size() : 0;
@@ -266,10 +288,12 @@ void AppDelegate::showTable(const Text& name) {
     const size_t columns = rows == 0 ? 0 : (*found)[0].size();
     displayResult(*found, [this, name, rows, columns] {
         shownTableName_ = name;
-        showStatus(tr("Previewing %1: %2 rows, %3 columns")
-                       .arg(quotedName(name))
-                       .arg(static_cast<qulonglong>(rows))
-                       .arg(static_cast<qulonglong>(columns)));
+        showStatus(
+            tr("Previewing %1: %2 rows, %3 columns, %4")
+                .arg(quotedName(name))
+                .arg(static_cast<qulonglong>(rows))
+                .arg(static_cast<qulonglong>(columns))
+                .arg(resultReadAsBrowser_ ? tr("read as a browser does") : tr("read tag by tag")));
     });
 }
 
@@ -449,7 +473,8 @@ void AppDelegate::openAddress(const QString& typed) {
         return;
     }
     auto outcome = std::make_shared<PageLoad>();
-    startJob(pageLoadWork(loadThrough(pageLoader, typed.toStdU16String()), defaults, outcome),
+    startJob(pageLoadWork(loadThrough(pageLoader, typed.toStdU16String()), defaults,
+                          readsAsBrowser(), outcome),
              tr("Loading %1…").arg(typed), [this, outcome, typed] { pageLoaded(*outcome, typed); });
 }
 
@@ -487,14 +512,15 @@ void AppDelegate::cancelLoading() {
 }
 
 void AppDelegate::pageLoaded(PageLoad& outcome, const QString& typed) {
-    if (!outcome.parser) {
+    if (!outcome.loaded()) {
         showStatus(tr("Could not load %1: %2")
                        .arg(typed.isEmpty() ? tr("an empty address") : typed,
                             QString::fromStdString(outcome.failure)));
         return;
     }
-    replaceSourceText(QString::fromStdU16String(pageText(*outcome.parser)));
-    convertStage2WithParser(std::move(outcome.parser));
+    replaceSourceText(QString::fromStdU16String(outcome.browser ? outcome.browser->text
+                                                                : pageText(*outcome.parser)));
+    tablesRead(outcome);
 }
 
 // One undoable edit, so that Undo brings back the text the page replaced.
@@ -520,6 +546,10 @@ void AppDelegate::openFile() {
 }
 
 void AppDelegate::openFileCompletion(const QString& path) {
+    if (readsAsBrowser()) {
+        openFileAsBrowser(path);
+        return;
+    }
     QFile file(path);
     std::optional<DecodedSource> decoded;
     if (file.open(QIODevice::ReadOnly)) {
@@ -539,6 +569,29 @@ void AppDelegate::openFileCompletion(const QString& path) {
     }
     replaceSourceText(QString::fromStdU16String(decoded->text));
     convert();
+}
+
+// The browser reading decodes the file as it settles the encoding, so the file is read, shown
+// and scanned in one job on the worker.
+void AppDelegate::openFileAsBrowser(const QString& path) {
+    if (isBusy()) {
+        showStatus(tr("Still busy with a page: wait for it or cancel it"));
+        return;
+    }
+    showStatus(QString());
+    previewFile_.remove();
+    auto outcome = std::make_shared<PageLoad>();
+    startJob(pageLoadWork(browserReadingOfFile(path), defaults, true, outcome),
+             tr("Opening %1…").arg(QFileInfo(path).fileName()), [this, outcome, path] {
+                 if (!outcome->loaded()) {
+                     log(QStringLiteral("error getting html string from file: %1: %2")
+                             .arg(path, QString::fromStdString(outcome->failure)));
+                     beep();
+                     return;
+                 }
+                 replaceSourceText(QString::fromStdU16String(outcome->browser->text));
+                 tablesRead(*outcome);
+             });
 }
 
 bool AppDelegate::isSheetOpen() const {

@@ -73,6 +73,9 @@ class AppDelegate : public QObject {
     void convertButton();
     void convert();
     void convertStage2WithParser(std::unique_ptr<HTMLTableParser> parser);
+    // Whether the next Extract, Open File and Open URL read the page as a browser does
+    // (Options > Read Tables as a Browser Does, stored under `browserReading`).
+    bool readsAsBrowser() const;
     void showSelectionWindow();
     void closeSelectionWindow();
     // Reopens the navigator on the latest conversion, with the table shown selected.
@@ -124,6 +127,13 @@ class AppDelegate : public QObject {
                   bool cancellable = true);
     void setBusy(bool busy, const QString& message = QString(), bool cancellable = true);
     void pageLoaded(PageLoad& outcome, const QString& typed);
+    void chooseBrowserReading(bool chosen);
+    // Hands a page's tables, by either reading, to presentTables.
+    void tablesRead(PageLoad& outcome);
+    // Keeps the tables as the latest conversion and shows them: one is previewed, several
+    // open the navigator.
+    void presentTables(std::optional<ResultDictionary> tables, bool readAsBrowser);
+    void openFileAsBrowser(const QString& path);
     void updateCommandsEnabled() const;
     void replaceSourceText(const QString& text);
     void showPreview(const QString& previewFile, CsvRecords records);
@@ -147,6 +157,7 @@ class AppDelegate : public QObject {
     std::optional<ResultDictionary> result_;
     std::optional<std::vector<Text>> tableNames_;
     std::optional<Text> shownTableName_;
+    bool resultReadAsBrowser_ = false;
     std::optional<QString> pendingSource_;
     QPointer<WorkerJob> job_;
     bool jobCancellable_ = true;

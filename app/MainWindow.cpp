@@ -60,6 +60,9 @@ QAction* MainWindow::copyAction() const {
 QAction* MainWindow::copyAsCsvAction() const {
     return copyAsCsv;
 }
+QAction* MainWindow::browserReadingAction() const {
+    return browserReading;
+}
 QAction* MainWindow::quitAction() const {
     return ui->actionQuit;
 }
@@ -90,6 +93,11 @@ void MainWindow::createActions() {
     copyAsCsv = new QAction(tr("Copy as C&SV"), this);
     copyAsCsv->setShortcut(QKeySequence(tr("Ctrl+Shift+C")));
     copyAsCsv->setStatusTip(tr("Copy the selected cells (or the whole table) as CSV text"));
+    browserReading = new QAction(tr("Read Tables as a &Browser Does"), this);
+    browserReading->setCheckable(true);
+    browserReading->setStatusTip(
+        tr("Find the tables and the cell text that a browser shows; otherwise the page is read "
+           "tag by tag"));
     // The window's actions work wherever the focus is, the source view included.
     for (QAction* action :
          {ui->actionOpenFile, ui->actionOpenURL, ui->actionExtract, ui->actionExport, exportAll,
@@ -110,6 +118,7 @@ void MainWindow::createMenus() {
     edit->addAction(copy);
     edit->addAction(copyAsCsv);
     menuBar()->insertMenu(ui->helpMenu->menuAction(), edit);
+    optionsMenu()->addAction(browserReading);
 }
 
 QMenu* MainWindow::optionsMenu() {

@@ -1,8 +1,7 @@
 // The main window: the source view, the Extract button, the preview's container and the
-// Export button, the File, Edit and Help menus (and an Options menu once something is put in
-// it), and a status bar whose permanent label reports outcomes (the tips that menus and
-// buttons show on the left never erase it) and that shows a busy indicator with a Cancel
-// button while a page loads or is scanned. It holds no logic of the
+// Export button, the File, Edit, Options and Help menus, and a status bar whose permanent label
+// reports outcomes (the tips that menus and buttons show on the left never erase it) and that shows
+// a busy indicator with a Cancel button while a page loads or is scanned. It holds no logic of the
 // application's own: the application object connects to its actions.
 #pragma once
 
@@ -40,6 +39,8 @@ class MainWindow : public QMainWindow {
     QAction* chooseTableAction() const;
     QAction* copyAction() const;
     QAction* copyAsCsvAction() const;
+    // Checkable: the next Extract, Open File and Open URL read the page as a browser does.
+    QAction* browserReadingAction() const;
     QAction* quitAction() const;
     QAction* helpAction() const;
     QAction* homeAction() const;
@@ -78,6 +79,7 @@ class MainWindow : public QMainWindow {
     QAction* chooseTable = nullptr;
     QAction* copy = nullptr;
     QAction* copyAsCsv = nullptr;
+    QAction* browserReading = nullptr;
     QMenu* options = nullptr;
     QLabel* outcomeLabel = nullptr;
     QProgressBar* busyIndicator = nullptr;

@@ -1,5 +1,8 @@
 #include "PageLoadWork.h"
 
+#include <QFile>
+
+#include "BrowserSettings.h"
 #include "FetchSettings.h"
 
 namespace gridmint {
@@ -7,33 +10,87 @@ namespace gridmint {
 namespace {
 
 // The settings that loading and scanning a page read.
-InMemoryDefaults snapshotOf(const Defaults& defaults) {
+InMemoryDefaults snapshotOf(const Defaults& defaults, bool browserReading) {
     InMemoryDefaults snapshot;
     snapshot.set(defaultsKey::verbosity, defaults.integerForKey(defaultsKey::verbosity));
-    snapshot.set(defaultsKey::consolidateWhitespace,
-                 defaults.boolForKey(defaultsKey::consolidateWhitespace));
+    for (const std::string_view key :
+         {defaultsKey::consolidateWhitespace, defaultsKey::keepLineBreaks}) {
+        snapshot.set(key, defaults.boolForKey(key));
+    }
+    snapshot.set(defaultsKey::browserReading, browserReading);
     for (const std::string_view key :
          {defaultsKey::fetchTimeoutSeconds, defaultsKey::fetchMaxBodyBytes}) {
         snapshot.set(key, defaults.integerForKey(key));
     }
-    if (auto userAgent = defaults.stringForKey(defaultsKey::userAgent)) {
-        snapshot.set(defaultsKey::userAgent, std::move(*userAgent));
+    for (const std::string_view key : {defaultsKey::userAgent, defaultsKey::spans}) {
+        if (auto value = defaults.stringForKey(key)) snapshot.set(key, std::move(*value));
     }
     return snapshot;
 }
 
+// A page loaded as bytes is read again as a browser does when the settings ask for that
+// reading; the default reading's parser then goes.
+void readAsBrowserWhenChosen(PageLoad& outcome, const Defaults& settings) {
+    if (!outcome.parser || !settings.boolForKey(defaultsKey::browserReading)) return;
+    outcome.browser = readBytesAsBrowserPage(outcome.parser->bytes(), outcome.responseCharset,
+                                             browser::browserOptionsFromDefaults(settings));
+    outcome.parser.reset();
+}
+
 }  // namespace
 
-WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults,
+WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults, bool browserReading,
                              std::shared_ptr<PageLoad> outcome) {
-    return [work = std::move(work), settings = snapshotOf(defaults), outcome = std::move(outcome)](
-               const std::atomic<bool>& cancelled) { *outcome = work(settings, cancelled); };
+    return [work = std::move(work), settings = snapshotOf(defaults, browserReading),
+            outcome = std::move(outcome)](const std::atomic<bool>& cancelled) {
+        *outcome = work(settings, cancelled);
+        if (!cancelled) readAsBrowserWhenChosen(*outcome, settings);
+    };
 }
 
 PageWork loadThrough(std::shared_ptr<PageLoader> loader, std::u16string typed) {
     return [loader = std::move(loader), typed = std::move(typed)](
                const Defaults& settings, const std::atomic<bool>& cancelled) {
         return loader->load(typed, settings, cancelled);
+    };
+}
+
+// Only the breaks between the view's blocks become line feeds: no-break spaces and line
+// separators stay what they are, as the page had them.
+PageWork scanOfText(QString text) {
+    return [text = std::move(text)](const Defaults& settings, const std::atomic<bool>&) mutable {
+        text.replace(QChar::ParagraphSeparator, u'\n');
+        const std::u16string_view html(reinterpret_cast<const char16_t*>(text.utf16()),
+                                       static_cast<size_t>(text.size()));
+        PageLoad outcome;
+        if (settings.boolForKey(defaultsKey::browserReading)) {
+            outcome.browser = BrowserPage{
+                browser::readTablesAsBrowser(html, browser::browserOptionsFromDefaults(settings)),
+                {}};
+        } else {
+            outcome.parser = HTMLTableParser::initWithHTMLString(html, settings);
+        }
+        return outcome;
+    };
+}
+
+PageWork browserReadingOfFile(QString path) {
+    return [path = std::move(path)](const Defaults& settings, const std::atomic<bool>&) {
+        PageLoad outcome;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            outcome.failure = file.errorString().toStdString();
+            return outcome;
+        }
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            outcome.failure = file.errorString().toStdString();
+            return outcome;
+        }
+        outcome.browser = readBytesAsBrowserPage(
+            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), {},
+            browser::browserOptionsFromDefaults(settings));
+        return outcome;
     };
 }
 

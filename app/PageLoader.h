@@ -5,16 +5,34 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "BrowserPage.h"
 #include "Defaults.h"
 #include "HTMLTableParser.h"
 
 namespace gridmint {
 
+// What a worker made of a page: the default reading's parser, or the page read as a browser
+// does; neither when it could not be loaded.
 struct PageLoad {
-    std::unique_ptr<HTMLTableParser> parser;  // none when the page could not be loaded
-    std::string failure;                      // why not, for people (UTF-8)
+    std::unique_ptr<HTMLTableParser> parser;
+    std::string failure;  // why not, for people (UTF-8)
+    std::optional<BrowserPage> browser;
+    std::string responseCharset;  // the charset an address's response named, if any
+
+    static PageLoad failed(std::string why) {
+        PageLoad outcome;
+        outcome.failure = std::move(why);
+        return outcome;
+    }
+    static PageLoad of(std::unique_ptr<HTMLTableParser> parser) {
+        PageLoad outcome;
+        outcome.parser = std::move(parser);
+        return outcome;
+    }
+    bool loaded() const { return parser || browser; }
 };
 
 class PageLoader {

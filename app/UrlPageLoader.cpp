@@ -15,6 +15,7 @@ PageLoad UrlPageLoader::load(const std::u16string& typed, const Defaults& defaul
     PageLoad outcome;
     outcome.parser = initWithUrl(typed, defaults, fetcher, options, &report);
     if (!outcome.parser) outcome.failure = describeFailure(report);
+    outcome.responseCharset = report.charset;
     return outcome;
 }
 

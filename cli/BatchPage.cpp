@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "BrowserSettings.h"
 #include "Extract.h"
 #include "FetchSettings.h"
 #include "JsonWriter.h"
@@ -65,7 +66,7 @@ PageReading pageReadingFrom(const Defaults& defaults, TextEncoding encoding, boo
     PageReading reading(defaults);
     reading.encoding = encoding;
     reading.browser = defaults.boolForKey(defaultsKey::browserReading);
-    reading.browserOptions = browserOptionsFrom(defaults);
+    reading.browserOptions = browser::browserOptionsFromDefaults(defaults);
     // A run over many pages gives cell text only: its JSON lines have no form for links.
     reading.browserOptions.links = false;
     reading.maxBodyBytes = fetchOptionsFromSettings(defaults).maxBodyBytes;

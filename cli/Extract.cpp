@@ -8,6 +8,7 @@
 
 #include "Batch.h"
 #include "BrowserReading.h"
+#include "BrowserSettings.h"
 #include "Console.h"
 #include "CsvWriter.h"
 #include "JsonWriter.h"
@@ -205,22 +206,11 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 
 }  // namespace
 
-// The browser reading's options from the settings; an unknown span mode reads as the default.
-browser::BrowserOptions browserOptionsFrom(const Defaults& defaults) {
-    browser::BrowserOptions options;
-    if (const auto spans = defaults.stringForKey(defaultsKey::spans)) {
-        options.spans = browser::spanModeNamed(*spans).value_or(browser::SpanMode::repeat);
-    }
-    options.keepLineBreaks = defaults.boolForKey(defaultsKey::keepLineBreaks);
-    options.links = defaults.boolForKey(defaultsKey::extractLinks);
-    return options;
-}
-
 // The browser reading of the loaded page's bytes.
 int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {
     const std::string_view bytes = loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
     static browser::BrowserResult result;  // kept until exit, as the default reading's parser
-    browser::BrowserOptions browserOptions = browserOptionsFrom(defaults);
+    browser::BrowserOptions browserOptions = browser::browserOptionsFromDefaults(defaults);
     browserOptions.pageAddress = loaded.pageAddress;
     result = browser::readTablesFromBytesAsBrowser(bytes, browserOptions, loaded.transportCharset);
     if (result.outputTooLarge) {

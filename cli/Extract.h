@@ -2,7 +2,6 @@
 // that the options select. Options override the user's settings for this run only.
 #pragma once
 
-#include "BrowserReading.h"
 #include "Defaults.h"
 #include "Options.h"
 
@@ -13,9 +12,6 @@ inline constexpr int success = 0;
 inline constexpr int failure = 1;  // unreadable or empty input, no such table, write failed
 inline constexpr int usage = 2;    // bad command line, or several tables and none chosen
 }  // namespace exitStatus
-
-// The browser reading's options from the settings; an unknown span mode reads as the default.
-browser::BrowserOptions browserOptionsFrom(const Defaults& defaults);
 
 // Runs with `settings` as the user's stored settings; returns the exit status.
 int runExtract(const Options& options, const Defaults& settings);

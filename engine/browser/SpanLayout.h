@@ -44,10 +44,10 @@ class OutputBudget {
     static constexpr std::uint64_t maxSlots = std::uint64_t{64} << 20;
     static constexpr std::uint64_t maxUnits = std::uint64_t{1} << 30;  // code units of text
 
-    // False, and from then on exceeded(), when `slots` more slots do not fit.
-    bool takeSlots(std::uint64_t slots) {
-        if (exceeded_ || slots > slotsLeft_) return !(exceeded_ = true);
-        slotsLeft_ -= slots;
+    // False, and from then on exceeded(), when `count` more slots do not fit.
+    bool takeSlots(std::uint64_t count) {
+        if (exceeded_ || count > slotsLeft_) return !(exceeded_ = true);
+        slotsLeft_ -= count;
         return true;
     }
     bool takeUnits(std::uint64_t units) {

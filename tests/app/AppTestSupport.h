@@ -42,7 +42,7 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 class NoPageLoader : public PageLoader {
   public:
     PageLoad load(const std::u16string&, const Defaults&, const std::atomic<bool>&) override {
-        return {nullptr, "no network in this test"};
+        return PageLoad::failed("no network in this test");
     }
 };
 

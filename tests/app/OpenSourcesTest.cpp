@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -40,10 +41,11 @@ class GatedLoader : public PageLoader {
         while (!open && !cancelled) gate.wait_for(lock, std::chrono::milliseconds(5));
         if (cancelled) {
             sawCancel = true;
-            return {nullptr, "cancelled"};
+            return PageLoad::failed("cancelled");
         }
-        if (html.empty()) return {nullptr, "not an HTML page"};
-        return {HTMLTableParser::initWithData(ByteBuffer(html), encoding::utf8, defaults), {}};
+        if (html.empty()) return PageLoad::failed("not an HTML page");
+        return PageLoad::of(
+            HTMLTableParser::initWithData(ByteBuffer(html), encoding::utf8, defaults));
     }
     void release() {
         std::lock_guard lock(mutex);
@@ -319,6 +321,54 @@ class OpenSourcesTest : public QObject {
         delegate().openAddress(QString::fromStdString(server.url("/slow.html")));
         QTRY_VERIFY_WITH_TIMEOUT(!delegate().isBusy(), 20000);
         QVERIFY2(statusText().contains(u"too large"), qPrintable(statusText()));
+    }
+
+    // Options > Read Tables as a Browser Does binds Extract, Open File and Open URL alike: the
+    // bytes are decoded as a browser settles them (a page labelled iso-8859-1 is read as
+    // windows-1252), and the cells are what a browser shows.
+    void browserReading_data() {
+        QTest::addColumn<QString>("route");
+        QTest::newRow("Extract") << "extract";
+        QTest::newRow("Open File") << "file";
+        QTest::newRow("Open URL") << "address";
+    }
+    void browserReading() {
+        QFETCH(QString, route);
+        const QByteArray page =
+            "<meta charset=iso-8859-1><table><tr><td>F2<sup>[2]</sup> "
+            "\x93q\x94<td>b</table>";
+        const QString shown = QStringLiteral("F2<sup>[2]</sup> \u201Cq\u201D<td>b");
+        TestHttpServer server;
+        ScriptedResponse response;
+        response.headers = {{"Content-Type", "text/html; charset=iso-8859-1"}};
+        response.body = page.toStdString();
+        server.route("/page.html", response);
+        useLoader(std::make_shared<UrlPageLoader>());
+        QAction* option = delegate().window()->browserReadingAction();
+        QVERIFY(!option->isChecked());
+        option->trigger();
+        QVERIFY(QSettings().value(QStringLiteral("browserReading")).toBool());
+
+        if (route == u"extract") {
+            fixture->extract(
+                QStringLiteral("<table><tr><td>F2<sup>[2]</sup> \u201Cq\u201D<td>b"
+                               "</table>"));
+        } else if (route == u"file") {
+            delegate().openFileCompletion(writeScratch(QStringLiteral("page.html"), page));
+        } else {
+            delegate().openAddress(QString::fromStdString(server.url("/page.html")));
+        }
+        fixture->settle();
+        QVERIFY2(rawText().contains(shown), qPrintable(rawText()));
+        QCOMPARE(readFile(previewPath()), QByteArray("\"F2[2] \xE2\x80\x9Cq\xE2\x80\x9D\",\"b\""));
+        QVERIFY2(statusText().endsWith(u"read as a browser does"), qPrintable(statusText()));
+
+        option->trigger();
+        delegate().convert();
+        fixture->settle();
+        // Read tag by tag, a cell needs its end tag.
+        QCOMPARE(statusText(), QStringLiteral("No table found"));
+        QVERIFY(!QSettings().value(QStringLiteral("browserReading")).toBool());
     }
 
     // Opening a file replaces the text as one edit, which Undo takes back.
