@@ -377,30 +377,27 @@ def cell_text(cell, keep_line_breaks: bool) -> str:
     return ("\n" if keep_line_breaks else " ").join(lines)
 
 
-def _first_link(element):
-    """The href of the first shown HTML <a href> among the element's descendants
-    that are no part of a nested table, or None."""
+def _first_href(element, tag, skipped):
+    """The href of the first HTML <tag href> among the element's descendants, in
+    document order, not looking inside the descendants `skipped` accepts; or None."""
     for child in element:
-        if local_name(child) is None or is_hidden(child) or child.tag == "table":
+        if local_name(child) is None or skipped(child):
             continue
-        if child.tag == "a" and "href" in child.attrib:
+        if child.tag == tag and "href" in child.attrib:
             return child.get("href")
-        found = _first_link(child)
+        found = _first_href(child, tag, skipped)
         if found is not None:
             return found
     return None
+
+
+def _first_link(element):
+    """The first shown link of a cell, outside any table nested in it."""
+    return _first_href(element, "a", lambda e: is_hidden(e) or e.tag == "table")
 
 
 def _first_base_href(element):
-    for child in element:
-        if local_name(child) is None or child.tag == "template":
-            continue
-        if child.tag == "base" and "href" in child.attrib:
-            return child.get("href")
-        found = _first_base_href(child)
-        if found is not None:
-            return found
-    return None
+    return _first_href(element, "base", lambda e: e.tag == "template")
 
 
 def clean_address(address: str) -> str:
