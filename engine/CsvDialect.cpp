@@ -85,4 +85,24 @@ CsvDialect csvDialectFromDefaults(const Defaults& defaults) {
     return dialect;
 }
 
+std::vector<std::pair<std::string_view, std::string_view>> csvDialectAsSettings(
+    const CsvDialect& dialect) {
+    const auto separatorName = [](char separator) -> std::string_view {
+        switch (separator) {
+            case ';': return "semicolon";
+            case '\t': return "tab";
+            case '|': return "pipe";
+            default: return "comma";
+        }
+    };
+    const auto yesNo = [](bool on) -> std::string_view { return on ? "true" : "false"; };
+    return {
+        {defaultsKey::csvSeparator, separatorName(dialect.separator)},
+        {defaultsKey::csvByteOrderMark, yesNo(dialect.byteOrderMark)},
+        {defaultsKey::csvLineEnds, dialect.lineEnd == CsvLineEnd::crlf ? "crlf" : "lf"},
+        {defaultsKey::csvQuoting, dialect.quoting == CsvQuoting::minimal ? "minimal" : "all"},
+        {defaultsKey::csvGuardFormulas, yesNo(dialect.guardFormulas)},
+    };
+}
+
 }  // namespace gridmint

@@ -21,6 +21,8 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "Defaults.h"
 
@@ -66,5 +68,11 @@ std::optional<CsvQuoting> csvQuotingFromText(std::string_view text);
 
 // The dialect the settings describe; see the file comment for the stored forms.
 CsvDialect csvDialectFromDefaults(const Defaults& defaults);
+
+// The settings that store `dialect`: each key with its value as text, in the spelling a
+// settings file holds without quoting (the separator by name), which csvDialectFromDefaults
+// reads back as the same dialect.
+std::vector<std::pair<std::string_view, std::string_view>> csvDialectAsSettings(
+    const CsvDialect& dialect);
 
 }  // namespace gridmint

@@ -98,5 +98,21 @@ TEST(CsvDialect, everyKeyTogetherAndNoneAtAll) {
     EXPECT_EQ(csvDialectFromDefaults(settings), all);
 }
 
+// What the application stores for a dialect reads back as that dialect, for every one.
+TEST(CsvDialect, storedSettingsReadBackAsTheSameDialect) {
+    for (const char separator : csvSeparators) {
+        for (int options = 0; options < 16; ++options) {
+            const CsvDialect dialect{
+                separator, (options & 1) != 0, (options & 2) ? CsvLineEnd::crlf : CsvLineEnd::lf,
+                (options & 4) ? CsvQuoting::minimal : CsvQuoting::all, (options & 8) != 0};
+            InMemoryDefaults settings;
+            for (const auto& [key, value] : csvDialectAsSettings(dialect)) {
+                settings.set(key, std::string(value));
+            }
+            EXPECT_EQ(csvDialectFromDefaults(settings), dialect) << int(separator) << options;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace gridmint
