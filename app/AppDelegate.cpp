@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "CsvOptionsRow.h"
 #include "CsvWriter.h"
 #include "HelpCommands.h"
 #include "Log.h"
@@ -53,6 +54,11 @@ QString describeNames(const std::vector<Text>& names) {
     return QStringLiteral("(\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n)");
 }
 
+// Stores a setting that the engine reads under `key`.
+void storeSetting(std::string_view key, const QVariant& value) {
+    QSettings().setValue(QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())), value);
+}
+
 QString quotedName(const Text& name) {
     return QStringLiteral("\u201C%1\u201D").arg(QString::fromStdU16String(name));
 }
@@ -65,6 +71,7 @@ AppDelegate::AppDelegate(const Defaults& settings, std::shared_ptr<PageLoader> l
       defaults(settings),
       pageLoader(std::move(loader)),
       window_(std::make_unique<MainWindow>()),
+      exportDialect_(csvDialectFromDefaults(settings)),
       beep_([] { QApplication::beep(); }) {
     sourceView_ = window_->sourceView();
     resultContainer_ = window_->resultContainer();
@@ -96,6 +103,9 @@ void AppDelegate::connectWindow() {
     connect(w->aboutAction(), &QAction::triggered, this, [w] { showAboutBox(w); });
     w->browserReadingAction()->setChecked(defaults.boolForKey(defaultsKey::browserReading));
     connect(w->browserReadingAction(), &QAction::toggled, this, &AppDelegate::chooseBrowserReading);
+    w->keepLinksAction()->setChecked(defaults.boolForKey(defaultsKey::extractLinks));
+    connect(w->keepLinksAction(), &QAction::toggled, this,
+            [](bool chosen) { storeSetting(defaultsKey::extractLinks, chosen); });
     connect(w, &MainWindow::cancelRequested, this, &AppDelegate::cancelLoading);
     connect(w, &MainWindow::sourceDropped, this, &AppDelegate::openDroppedSource);
     connect(resultSelectionWindow_, &QDialog::accepted, this, &AppDelegate::closeSelectionWindow);
@@ -172,7 +182,7 @@ void AppDelegate::convert() {
     // The view's text is read once, here; the worker owns that copy.
     auto outcome = std::make_shared<PageLoad>();
     startJob(pageLoadWork(scanOfText(sourceView_->document()->toRawText()), defaults,
-                          readsAsBrowser(), outcome),
+                          readingChoice(readsAsBrowser()), outcome),
              tr("Extracting tables…"), [this, outcome] { tablesRead(*outcome); });
 }
 
@@ -180,11 +190,13 @@ bool AppDelegate::readsAsBrowser() const {
     return window_->browserReadingAction()->isChecked();
 }
 
+ReadingChoice AppDelegate::readingChoice(bool browser) const {
+    return {browser, browser && window_->keepLinksAction()->isChecked()};
+}
+
 // The choice is stored at once, so the next launch reads pages the same way.
 void AppDelegate::chooseBrowserReading(bool chosen) {
-    QSettings().setValue(QString::fromUtf8(defaultsKey::browserReading.data(),
-                                           static_cast<int>(defaultsKey::browserReading.size())),
-                         chosen);
+    storeSetting(defaultsKey::browserReading, chosen);
 }
 
 void AppDelegate::tablesRead(PageLoad& outcome) {
@@ -198,6 +210,8 @@ void AppDelegate::tablesRead(PageLoad& outcome) {
         showStatus(tr("The page's tables would need more than 64 M cells: none shown"));
         return;
     }
+    // The window shows text only: kept links become columns of their tables.
+    browser::moveLinksIntoColumns(reading);
     presentTables(std::move(reading.tables), true);
 }
 
@@ -372,6 +386,14 @@ void AppDelegate::rememberExportFolder(const QString& folder) const {
     QSettings().setValue(exportFolderKey, folder);
 }
 
+// The options are stored as soon as they change, as the reading's are.
+void AppDelegate::chooseExportDialect(const CsvDialect& dialect) {
+    exportDialect_ = dialect;
+    for (const auto& [key, value] : csvDialectAsSettings(dialect)) {
+        storeSetting(key, QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+    }
+}
+
 void AppDelegate::exportResult() {
     auto* dialog =
         new QFileDialog(window_.get(), tr("Export CSV"), exportFolder(), tr("CSV files (*.csv)"));
@@ -379,6 +401,8 @@ void AppDelegate::exportResult() {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
+    connect(CsvOptionsRow::addTo(dialog, exportDialect_), &CsvOptionsRow::dialectChanged, this,
+            &AppDelegate::chooseExportDialect);
     if (shownTableName_) {
         dialog->selectFile(QString::fromStdString(cli::safeFileStem(*shownTableName_)) +
                            QStringLiteral(".csv"));
@@ -390,9 +414,12 @@ void AppDelegate::exportResult() {
     dialog->open();
 }
 
+// In the default form the export is a copy of the preview file; in any other, the table
+// shown is written again in that form.
 void AppDelegate::exportCompletion(const QString& destination) {
     QString error;
-    if (previewFile_.exportTo(destination, error)) {
+    if (exportDialect_ == CsvDialect() ? previewFile_.exportTo(destination, error)
+                                       : writeShownTable(destination, error)) {
         rememberExportFolder(QFileInfo(destination).absolutePath());
         showStatus(tr("Exported %1 to %2")
                        .arg(shownTableName_ ? quotedName(*shownTableName_) : tr("the table"),
@@ -404,6 +431,22 @@ void AppDelegate::exportCompletion(const QString& destination) {
     updateCommandsEnabled();
 }
 
+bool AppDelegate::writeShownTable(const QString& destination, QString& error) const {
+    const Table* table = result_ && shownTableName_ ? result_->find(*shownTableName_) : nullptr;
+    if (table == nullptr) {
+        error = tr("No table is shown.");
+        return false;
+    }
+    std::string why;
+    if (cli::writeFileAtomically(QFile::encodeName(destination).toStdString(),
+                                 csvUtf8FromArrays(*table, exportDialect_), why)) {
+        return true;
+    }
+    error = QString::fromStdString(why);
+    log(QStringLiteral("error exporting table: ") + error);
+    return false;
+}
+
 void AppDelegate::exportAllTables() {
     auto* dialog =
         new QFileDialog(window_.get(), tr("Export All Tables to a Folder"), exportFolder());
@@ -411,6 +454,8 @@ void AppDelegate::exportAllTables() {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
+    connect(CsvOptionsRow::addTo(dialog, exportDialect_), &CsvOptionsRow::dialectChanged, this,
+            &AppDelegate::chooseExportDialect);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, &AppDelegate::exportAllCompletion);
@@ -434,7 +479,7 @@ void AppDelegate::exportAllCompletion(const QString& folder) {
             directory.filePath(QString::fromStdString(stems.next(name)) + QStringLiteral(".csv"));
         std::string error;
         if (cli::writeFileAtomically(QFile::encodeName(path).toStdString(),
-                                     csvUtf8FromArrays(table), error)) {
+                                     csvUtf8FromArrays(table, exportDialect_), error)) {
             ++written;
         } else {
             failures << QString::fromStdString(error);
@@ -474,7 +519,7 @@ void AppDelegate::openAddress(const QString& typed) {
     }
     auto outcome = std::make_shared<PageLoad>();
     startJob(pageLoadWork(loadThrough(pageLoader, typed.toStdU16String()), defaults,
-                          readsAsBrowser(), outcome),
+                          readingChoice(readsAsBrowser()), outcome),
              tr("Loading %1…").arg(typed), [this, outcome, typed] { pageLoaded(*outcome, typed); });
 }
 
@@ -581,7 +626,7 @@ void AppDelegate::openFileAsBrowser(const QString& path) {
     showStatus(QString());
     previewFile_.remove();
     auto outcome = std::make_shared<PageLoad>();
-    startJob(pageLoadWork(browserReadingOfFile(path), defaults, true, outcome),
+    startJob(pageLoadWork(browserReadingOfFile(path), defaults, readingChoice(true), outcome),
              tr("Opening %1…").arg(QFileInfo(path).fileName()), [this, outcome, path] {
                  if (!outcome->loaded()) {
                      log(QStringLiteral("error getting html string from file: %1: %2")

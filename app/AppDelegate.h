@@ -15,9 +15,11 @@
 #include <optional>
 #include <vector>
 
+#include "CsvDialect.h"
 #include "CsvReader.h"
 #include "Defaults.h"
 #include "HTMLTableParser.h"
+#include "PageLoadWork.h"
 #include "PageLoader.h"
 #include "PreviewFile.h"
 #include "ResultDictionary.h"
@@ -76,6 +78,9 @@ class AppDelegate : public QObject {
     // Whether the next Extract, Open File and Open URL read the page as a browser does
     // (Options > Read Tables as a Browser Does, stored under `browserReading`).
     bool readsAsBrowser() const;
+    // The reading to ask of the worker: `browser` and, with it, Options > Keep Links as
+    // Columns.
+    ReadingChoice readingChoice(bool browser) const;
     void showSelectionWindow();
     void closeSelectionWindow();
     // Reopens the navigator on the latest conversion, with the table shown selected.
@@ -90,10 +95,13 @@ class AppDelegate : public QObject {
     // then); `shown` runs once the preview is up, and nothing changes when the file could not
     // be written. The table must stay in place until then.
     void displayResult(const Table& table, std::function<void()> shown = {});
+    // The export panels carry the CSV form (CsvOptionsRow), remembered in the settings; the
+    // preview file keeps the default form.
     void exportResult();
     void exportCompletion(const QString& destination);
     void exportAllTables();
     void exportAllCompletion(const QString& folder);
+    const CsvDialect& exportDialect() const { return exportDialect_; }
     void copyCells() const;
     void copyCellsAsCsv() const;
 
@@ -128,6 +136,8 @@ class AppDelegate : public QObject {
     void setBusy(bool busy, const QString& message = QString(), bool cancellable = true);
     void pageLoaded(PageLoad& outcome, const QString& typed);
     void chooseBrowserReading(bool chosen);
+    void chooseExportDialect(const CsvDialect& dialect);
+    bool writeShownTable(const QString& destination, QString& error) const;
     // Hands a page's tables, by either reading, to presentTables.
     void tablesRead(PageLoad& outcome);
     // Keeps the tables as the latest conversion and shows them: one is previewed, several
@@ -148,6 +158,7 @@ class AppDelegate : public QObject {
     const Defaults& defaults;
     std::shared_ptr<PageLoader> pageLoader;
     std::unique_ptr<MainWindow> window_;
+    CsvDialect exportDialect_;
     SourceView* sourceView_ = nullptr;
     QWidget* resultContainer_ = nullptr;
     SelectionDialog* resultSelectionWindow_ = nullptr;

@@ -63,6 +63,9 @@ QAction* MainWindow::copyAsCsvAction() const {
 QAction* MainWindow::browserReadingAction() const {
     return browserReading;
 }
+QAction* MainWindow::keepLinksAction() const {
+    return keepLinks;
+}
 QAction* MainWindow::quitAction() const {
     return ui->actionQuit;
 }
@@ -98,6 +101,13 @@ void MainWindow::createActions() {
     browserReading->setStatusTip(
         tr("Find the tables and the cell text that a browser shows; otherwise the page is read "
            "tag by tag"));
+    keepLinks = new QAction(tr("Keep &Links as Columns"), this);
+    keepLinks->setCheckable(true);
+    keepLinks->setEnabled(false);
+    keepLinks->setStatusTip(
+        tr("Add a column after each column with links, holding each cell's first link; needs "
+           "the browser reading"));
+    connect(browserReading, &QAction::toggled, keepLinks, &QAction::setEnabled);
     // The window's actions work wherever the focus is, the source view included.
     for (QAction* action :
          {ui->actionOpenFile, ui->actionOpenURL, ui->actionExtract, ui->actionExport, exportAll,
@@ -119,6 +129,7 @@ void MainWindow::createMenus() {
     edit->addAction(copyAsCsv);
     menuBar()->insertMenu(ui->helpMenu->menuAction(), edit);
     optionsMenu()->addAction(browserReading);
+    optionsMenu()->addAction(keepLinks);
 }
 
 QMenu* MainWindow::optionsMenu() {

@@ -41,6 +41,9 @@ class MainWindow : public QMainWindow {
     QAction* copyAsCsvAction() const;
     // Checkable: the next Extract, Open File and Open URL read the page as a browser does.
     QAction* browserReadingAction() const;
+    // Checkable, and enabled while the browser reading is chosen: each cell's first link
+    // becomes a column beside it.
+    QAction* keepLinksAction() const;
     QAction* quitAction() const;
     QAction* helpAction() const;
     QAction* homeAction() const;
@@ -80,6 +83,7 @@ class MainWindow : public QMainWindow {
     QAction* copy = nullptr;
     QAction* copyAsCsv = nullptr;
     QAction* browserReading = nullptr;
+    QAction* keepLinks = nullptr;
     QMenu* options = nullptr;
     QLabel* outcomeLabel = nullptr;
     QProgressBar* busyIndicator = nullptr;

@@ -10,14 +10,15 @@ namespace gridmint {
 namespace {
 
 // The settings that loading and scanning a page read.
-InMemoryDefaults snapshotOf(const Defaults& defaults, bool browserReading) {
+InMemoryDefaults snapshotOf(const Defaults& defaults, ReadingChoice reading) {
     InMemoryDefaults snapshot;
     snapshot.set(defaultsKey::verbosity, defaults.integerForKey(defaultsKey::verbosity));
     for (const std::string_view key :
          {defaultsKey::consolidateWhitespace, defaultsKey::keepLineBreaks}) {
         snapshot.set(key, defaults.boolForKey(key));
     }
-    snapshot.set(defaultsKey::browserReading, browserReading);
+    snapshot.set(defaultsKey::browserReading, reading.browser);
+    snapshot.set(defaultsKey::extractLinks, reading.links);
     for (const std::string_view key :
          {defaultsKey::fetchTimeoutSeconds, defaultsKey::fetchMaxBodyBytes}) {
         snapshot.set(key, defaults.integerForKey(key));
@@ -29,19 +30,22 @@ InMemoryDefaults snapshotOf(const Defaults& defaults, bool browserReading) {
 }
 
 // A page loaded as bytes is read again as a browser does when the settings ask for that
-// reading; the default reading's parser then goes.
+// reading; the default reading's parser then goes. Links are made absolute against the address
+// the page came from.
 void readAsBrowserWhenChosen(PageLoad& outcome, const Defaults& settings) {
     if (!outcome.parser || !settings.boolForKey(defaultsKey::browserReading)) return;
-    outcome.browser = readBytesAsBrowserPage(outcome.parser->bytes(), outcome.responseCharset,
-                                             browser::browserOptionsFromDefaults(settings));
+    browser::BrowserOptions options = browser::browserOptionsFromDefaults(settings);
+    options.pageAddress = outcome.pageAddress;
+    outcome.browser =
+        readBytesAsBrowserPage(outcome.parser->bytes(), outcome.responseCharset, options);
     outcome.parser.reset();
 }
 
 }  // namespace
 
-WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults, bool browserReading,
+WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults, ReadingChoice reading,
                              std::shared_ptr<PageLoad> outcome) {
-    return [work = std::move(work), settings = snapshotOf(defaults, browserReading),
+    return [work = std::move(work), settings = snapshotOf(defaults, reading),
             outcome = std::move(outcome)](const std::atomic<bool>& cancelled) {
         *outcome = work(settings, cancelled);
         if (!cancelled) readAsBrowserWhenChosen(*outcome, settings);

@@ -19,9 +19,15 @@ namespace gridmint {
 using PageWork =
     std::function<PageLoad(const Defaults& defaults, const std::atomic<bool>& cancelled)>;
 
-// Runs `work` with a copy of `defaults`, in which `browserReading` (the window's choice)
-// stands for the stored key, and leaves what it returns in `outcome`.
-WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults, bool browserReading,
+// The reading that the window's Options menu chose; it stands for the stored keys.
+struct ReadingChoice {
+    bool browser = false;
+    bool links = false;  // each cell's first link as a column; the browser reading only
+};
+
+// Runs `work` with a copy of `defaults`, in which `reading` stands for the stored keys, and
+// leaves what it returns in `outcome`.
+WorkerJob::Work pageLoadWork(PageWork work, const Defaults& defaults, ReadingChoice reading,
                              std::shared_ptr<PageLoad> outcome);
 // Loads what the user typed through `loader`. A page loaded as bytes is read as a browser does
 // when the settings choose that reading (`browserReading`).

@@ -21,6 +21,7 @@ struct PageLoad {
     std::string failure;  // why not, for people (UTF-8)
     std::optional<BrowserPage> browser;
     std::string responseCharset;  // the charset an address's response named, if any
+    std::string pageAddress;      // the address a fetched page came from, after redirects
 
     static PageLoad failed(std::string why) {
         PageLoad outcome;

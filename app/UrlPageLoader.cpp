@@ -16,6 +16,7 @@ PageLoad UrlPageLoader::load(const std::u16string& typed, const Defaults& defaul
     outcome.parser = initWithUrl(typed, defaults, fetcher, options, &report);
     if (!outcome.parser) outcome.failure = describeFailure(report);
     outcome.responseCharset = report.charset;
+    outcome.pageAddress = report.pageUrl;
     return outcome;
 }
 

@@ -18,6 +18,7 @@
 #include "FetchSettings.h"
 #include "MainWindow.h"
 #include "OpenUrlDialog.h"
+#include "PreviewView.h"
 #include "SourceText.h"
 #include "TestHttpServer.h"
 #include "UrlPageLoader.h"
@@ -369,6 +370,61 @@ class OpenSourcesTest : public QObject {
         // Read tag by tag, a cell needs its end tag.
         QCOMPARE(statusText(), QStringLiteral("No table found"));
         QVERIFY(!QSettings().value(QStringLiteral("browserReading")).toBool());
+    }
+
+    // Options > Keep Links as Columns, with the browser reading, puts each cell's first link in
+    // a column of its own; the preview and the preview file show it. A link is made absolute
+    // against <base href>, else against the address the page came from; a pasted page without
+    // <base> keeps it as written.
+    void keptLinksBecomeColumns_data() {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("withBase");
+        QTest::newRow("pasted, with <base>") << "extract" << true;
+        QTest::newRow("pasted, no <base>") << "extract" << false;
+        QTest::newRow("fetched, no <base>") << "address" << false;
+    }
+    void keptLinksBecomeColumns() {
+        QFETCH(QString, route);
+        QFETCH(bool, withBase);
+        const QString page =
+            QStringLiteral(
+                "%1<table><tr><th>Doc</th><th>N</th></tr><tr><td><a href=\"a.pdf\">A</a>"
+                "</td><td>1</td></tr><tr><td>none</td><td>2</td></tr></table>")
+                .arg(withBase ? QStringLiteral("<base href=\"https://ex.org/d/\">") : QString());
+        TestHttpServer server;
+        ScriptedResponse response;
+        response.headers = {{"Content-Type", "text/html"}};
+        response.body = page.toStdString();
+        server.route("/docs/list.html", response);
+        useLoader(std::make_shared<UrlPageLoader>());
+        QAction* links = delegate().window()->keepLinksAction();
+        QVERIFY(!links->isEnabled());  // it needs the browser reading
+        delegate().window()->browserReadingAction()->trigger();
+        QVERIFY(links->isEnabled());
+        links->trigger();
+        QVERIFY(QSettings().value(QStringLiteral("extractLinks")).toBool());
+
+        if (route == u"extract") {
+            fixture->extract(page);
+        } else {
+            delegate().openAddress(QString::fromStdString(server.url("/docs/list.html")));
+        }
+        fixture->settle();
+        const QByteArray href = withBase ? QByteArray("https://ex.org/d/a.pdf")
+                                : route == u"address"
+                                    ? QByteArray::fromStdString(server.url("/docs/a.pdf"))
+                                    : QByteArray("a.pdf");
+        QCOMPARE(readFile(previewPath()),
+                 "\"Doc\",\"Doc (link)\",\"N\"\n\"A\",\"" + href + "\",\"1\"\n\"none\",\"\",\"2\"");
+        QVERIFY(delegate().previewView());
+        QCOMPARE(delegate().previewView()->model()->columnCount(), 3);
+
+        // Without the browser reading, the option is kept but has no effect.
+        delegate().window()->browserReadingAction()->trigger();
+        QVERIFY(!links->isEnabled());
+        fixture->extract(QStringLiteral("<table><tr><td><a href=\"x\">X</a></td></tr></table>"));
+        fixture->settle();
+        QCOMPARE(readFile(previewPath()), QByteArray("\"X\""));
     }
 
     // Opening a file replaces the text as one edit, which Undo takes back.

@@ -3,7 +3,9 @@
 // an Extract that leaves the window live, and a page handed over while a sheet is up.
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
@@ -18,7 +20,9 @@
 
 #include "AppTestMain.h"
 #include "AppTestSupport.h"
+#include "CsvOptionsRow.h"
 #include "MainWindow.h"
+#include "QSettingsDefaults.h"
 #include "SafeFileName.h"
 #include "SelectionDialog.h"
 #include "TableSampleModel.h"
@@ -237,6 +241,55 @@ class WindowTest : public QObject {
         panel = window()->findChild<QFileDialog*>(QStringLiteral("exportDialog"));
         QVERIFY(panel);
         QCOMPARE(QDir(panel->directory()).canonicalPath(), QDir(scratch.path()).canonicalPath());
+    }
+
+    // The CSV form chosen in either export panel shapes what it writes, is remembered in the
+    // settings for both panels, and leaves the preview file in the default form.
+    void exportPanelsWriteTheChosenForm_data() {
+        QTest::addColumn<bool>("all");
+        QTest::newRow("Export") << false;
+        QTest::newRow("Export All Tables") << true;
+    }
+    void exportPanelsWriteTheChosenForm() {
+        QFETCH(bool, all);
+        fixture->extract(QStringLiteral(
+            "<table id=\"t\"><tr><td>a;b</td><td>=1+1</td></tr><tr><td>x</td><td></td></tr>"
+            "</table>"));
+        const QByteArray preview = readFile(previewPath());
+        QCOMPARE(preview, QByteArray("\"a;b\",\"=1+1\"\n\"x\",\"\""));
+        const QString panelName =
+            all ? QStringLiteral("exportAllDialog") : QStringLiteral("exportDialog");
+        (all ? window()->exportAllAction() : window()->exportAction())->trigger();
+        auto* panel = window()->findChild<QFileDialog*>(panelName);
+        QVERIFY(panel);
+        auto* row = panel->findChild<CsvOptionsRow*>(QStringLiteral("csvOptions"));
+        QVERIFY(row && row->isVisible());
+        QCOMPARE(row->dialect(), CsvDialect());
+        row->findChild<QComboBox*>(QStringLiteral("separatorBox"))->setCurrentIndex(1);
+        row->findChild<QComboBox*>(QStringLiteral("quotingBox"))->setCurrentIndex(1);
+        for (const char* box : {"byteOrderMarkBox", "crlfBox", "guardFormulasBox"}) {
+            QTest::mouseClick(row->findChild<QCheckBox*>(QLatin1String(box)), Qt::LeftButton);
+        }
+        const CsvDialect chosen{';', true, CsvLineEnd::crlf, CsvQuoting::minimal, true};
+        QCOMPARE(row->dialect(), chosen);
+        QCOMPARE(csvDialectFromDefaults(QSettingsDefaults()), chosen);
+
+        panel->setDirectory(scratch.path());
+        panel->selectFile(all ? scratch.path() : QStringLiteral("formed.csv"));
+        QMetaObject::invokeMethod(panel, "accept");
+        QCOMPARE(readFile(scratch.filePath(all ? QStringLiteral("t.csv")
+                                               : QStringLiteral("formed.csv"))),
+                 QByteArray("\xEF\xBB\xBF\"a;b\";'=1+1\r\nx;"));
+        QCOMPARE(readFile(previewPath()), preview);
+
+        // The other panel opens with the same choice.
+        QTRY_VERIFY(!window()->findChild<QFileDialog*>(panelName));
+        (all ? window()->exportAction() : window()->exportAllAction())->trigger();
+        QFileDialog* other = nullptr;
+        for (QFileDialog* open : window()->findChildren<QFileDialog*>()) other = open;
+        QVERIFY(other);
+        QCOMPARE(other->findChild<CsvOptionsRow*>()->dialect(), chosen);
+        other->reject();
     }
 
     void exportAllWritesEachTable_data() {
