@@ -97,6 +97,8 @@ BrowserResult readValidUtf8(std::string_view page, const BrowserOptions& options
         result.links =
             resolvedLinks(builder.tables(), linkBase(builder.baseHref(), options.pageAddress));
     }
+    result.sections.reserve(builder.tables().size());
+    for (const BrowserTable& table : builder.tables()) result.sections.push_back(table.sections);
     result.tables = namedTables(builder.tables());
     return result;
 }

@@ -29,6 +29,8 @@ struct BrowserResult {
     ResultDictionary tables;
     // With links asked for, one entry per table of `tables`, in the same order.
     std::vector<TableLinks> links;
+    // One entry per table of `tables`, in the same order.
+    std::vector<TableSections> sections;
     bool outputTooLarge = false;  // the page's grid went past the output budget; no tables
     // The charset of the first <meta> that declares one (outside comments and raw text).
     std::optional<std::string> declaredCharset;

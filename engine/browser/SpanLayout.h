@@ -5,6 +5,7 @@
 // failure instead of exhausting memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,6 +39,15 @@ struct SlotLink {
 };
 
 using RowLinks = std::vector<SlotLink>;
+
+// Where a table's rows came from, counted from its ends (the reading puts the <thead> rows
+// first and the <tfoot> rows last): what tells a table's header rows from its data.
+struct TableSections {
+    std::size_t headRows = 0;        // rows of <thead> groups, at the top
+    std::size_t headerCellRows = 0;  // the body rows after them, up to the first that holds a
+                                     // cell other than <th> (a row without cells ends the run)
+    std::size_t footRows = 0;        // rows of <tfoot> groups, at the bottom
+};
 
 class OutputBudget {
   public:

@@ -213,6 +213,7 @@ void TableTreeBuilder::pop() {
                 std::vector<RowLinks>& links = head   ? table.headLinks
                                                : foot ? table.footLinks
                                                       : table.bodyLinks;
+                if (!head && !foot) countHeaderCellRows(table);
                 if (!budget_.exceeded())
                     layOutRowGroup(table.groupRows, spans_, budget_, out,
                                    links_ ? &links : nullptr);
@@ -247,6 +248,7 @@ void TableTreeBuilder::endTableElement(const Element& e) {
     OpenTable& table = openTables_[e.table];
     if (!e.hidden && table.fosterTarget >= 0) openTables_[table.fosterTarget].cell.lineBreak();
     BrowserTable& result = tables_[table.result];
+    result.sections = {table.headRows.size(), table.headerCellRows, table.footRows.size()};
     for (auto* part : {&table.headRows, &table.bodyRows, &table.footRows}) {
         for (Row& row : *part) result.rows.push_back(std::move(row));
     }
@@ -254,6 +256,19 @@ void TableTreeBuilder::endTableElement(const Element& e) {
         for (RowLinks& links : *part) result.rowLinks.push_back(std::move(links));
     }
     openTables_.pop_back();
+}
+
+// Extends the run of <th>-only rows at the start of the body over the body group about to be
+// laid out, while the body holds nothing else yet.
+void TableTreeBuilder::countHeaderCellRows(OpenTable& table) {
+    if (table.headerCellRows != table.bodyRows.size()) return;
+    for (const PendingRow& row : table.groupRows) {
+        const bool onlyHeaderCells =
+            !row.empty() &&
+            std::all_of(row.begin(), row.end(), [](const PendingCell& c) { return c.header; });
+        if (!onlyHeaderCells) return;
+        ++table.headerCellRows;
+    }
 }
 
 void TableTreeBuilder::popUntil(std::uint32_t key) {

@@ -26,6 +26,7 @@ struct BrowserTable {
     bool named = false;
     std::vector<Row> rows;
     std::vector<RowLinks> rowLinks;  // per row, when links are kept
+    TableSections sections;
 };
 
 class TableTreeBuilder : public TokenSink {
@@ -120,6 +121,8 @@ class TableTreeBuilder : public TokenSink {
         PendingRow row;
         std::vector<Row> headRows, bodyRows, footRows;
         std::vector<RowLinks> headLinks, bodyLinks, footLinks;
+        // The body rows so far start with this many rows of <th> cells only.
+        std::size_t headerCellRows = 0;
     };
 
     static std::uint32_t keyOf(Tag tag, Namespace ns = html) {
@@ -187,6 +190,7 @@ class TableTreeBuilder : public TokenSink {
     void clearBackTo(std::initializer_list<Tag> tags);
     void startTable(const StartTag& tag);
     void endTableElement(const Element& e);
+    void countHeaderCellRows(OpenTable& table);
     void noteMeta(const StartTag& tag);
     void noteBase(const StartTag& tag);
     void noteLink(const StartTag& tag);
