@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CellLinks.h"
 #include "CsvDialect.h"
 #include "CsvWriter.h"
 #include "JsonLines.h"
@@ -48,12 +49,19 @@ CsvDialect csvDialectFrom(const std::string& separator, bool byteOrderMark,
     return dialect;
 }
 
-py::object toCsv(const PyTable& table, const py::object& path, const std::string& separator,
+// The table as text alone: with links kept, each linked column followed by its link column,
+// as the tool's CSV has them.
+Table textOnly(const PyTable& table) {
+    return table.links ? withLinkColumns(table.table, *table.links) : table.table;
+}
+
+py::object toCsv(const PyTable& pyTable, const py::object& path, const std::string& separator,
                  bool byteOrderMark, const std::string& lineEnds, const std::string& quoting,
                  bool guardFormulas) {
     const CsvDialect dialect =
         csvDialectFrom(separator, byteOrderMark, lineEnds, quoting, guardFormulas);
-    if (path.is_none()) return toPython(csvFromArrays(table.table, dialect));
+    const Table table = textOnly(pyTable);
+    if (path.is_none()) return toPython(csvFromArrays(table, dialect));
     const std::string file = py::module_::import("os").attr("fsdecode")(path).cast<std::string>();
     std::string error;
     bool written = false;
@@ -62,7 +70,7 @@ py::object toCsv(const PyTable& table, const py::object& path, const std::string
         written = cli::writeFileAtomically(
             file,
             [&table, &dialect](const OutputSink& sink) {
-                return writeCsvUtf8FromArrays(table.table, sink, dialect);
+                return writeCsvUtf8FromArrays(table, sink, dialect);
             },
             error);
     }
@@ -78,9 +86,28 @@ auto withReadOptions(Function function) {
     return [function](const py::object& input, bool browser, const py::object& encoding,
                       bool consolidateWhitespace, const std::string& spans, bool keepLineBreaks,
                       bool links) {
-        return function(input, ReadOptions{browser, encoding, consolidateWhitespace, spans,
-                                           keepLineBreaks, links});
+        return function(
+            input, ReadOptions{
+                       browser, encoding, consolidateWhitespace, spans, keepLineBreaks, links, {}});
     };
+}
+
+py::list parseWithAddress(const py::object& data, bool browser, const py::object& encoding,
+                          bool consolidateWhitespace, const std::string& spans, bool keepLineBreaks,
+                          bool links, const py::object& pageAddress) {
+    std::string address;
+    if (!pageAddress.is_none()) {
+        if (!py::isinstance<py::str>(pageAddress))
+            throw py::type_error("page_address must be a str");
+        address = pageAddress.cast<std::string>();
+    }
+    return parseData(data, ReadOptions{browser, encoding, consolidateWhitespace, spans,
+                                       keepLineBreaks, links, address});
+}
+
+py::object sectionsOf(const PyTable& t) {
+    if (!t.sections) return py::none();
+    return py::make_tuple(t.sections->headRows, t.sections->headerCellRows, t.sections->footRows);
 }
 
 void defineTable(py::module_& module) {
@@ -98,6 +125,22 @@ void defineTable(py::module_& module) {
                  return rowToPython(t.table[static_cast<size_t>(index)]);
              })
         .def("__iter__", [](const PyTable& t) { return py::iter(rowsToPython(t.table)); })
+        .def_property_readonly(
+            "links",
+            [](const PyTable& t) -> py::object {
+                if (!t.links) return py::none();
+                return linksToPython(t.table, *t.links);
+            },
+            "With links=True, per row and per cell the address of the cell's first link, or "
+            "None; None when links were not asked for.")
+        .def_property_readonly(
+            "_text_rows", [](const PyTable& t) { return rowsToPython(textOnly(t)); },
+            "The rows as to_csv() writes them: with links kept, each linked column followed "
+            "by its link column.")
+        .def_property_readonly(
+            "_sections", &sectionsOf,
+            "From the browser reading, (thead rows at the top, rows of <th> cells only after "
+            "them, tfoot rows at the bottom); None from the default reading.")
         .def("__repr__",
              [](const PyTable& t) {
                  return "<gridmint.Table " + std::string(py::repr(toPython(t.name))) + ": " +
@@ -108,7 +151,9 @@ void defineTable(py::module_& module) {
              py::arg("line_ends") = "lf", py::arg("quoting") = "all",
              py::arg("guard_formulas").noconvert() = false,
              "The table as CSV, returned as str, or written (atomically, as UTF-8) to `path` "
-             "when one is given. The form is gridmint-extract's: `separator` ',', ';', '|' or "
+             "when one is given; with links kept, each column that has links is followed by a "
+             "column of them, as gridmint-extract --links writes it. The form is "
+             "gridmint-extract's: `separator` ',', ';', '|' or "
              "'\\t' (also 'comma', 'semicolon', 'pipe', 'tab'); `bom` starts with a byte-order "
              "mark; `line_ends` 'lf' or 'crlf'; `quoting` 'all' (every field) or 'minimal' "
              "(only fields that need it); `guard_formulas` puts ' before a cell starting with "
@@ -127,15 +172,20 @@ PYBIND11_MODULE(_core, module) {
 
     const char* readingHelp =
         " browser=True reads the tables and cell text as a browser shows them; `spans` "
-        "('repeat', 'empty' or 'none') and `keep_line_breaks` shape its cells.";
-    module.def("parse", withReadOptions(parseData), py::arg("data"), py::kw_only(),
+        "('repeat', 'empty' or 'none') and `keep_line_breaks` shape its cells, and "
+        "links=True keeps each cell's first link (Table.links, and link columns in to_csv() "
+        "and to_pandas()).";
+    module.def("parse", &parseWithAddress, py::arg("data"), py::kw_only(),
                py::arg("browser") = false, py::arg("encoding") = py::none(),
                py::arg("consolidate_whitespace") = false, py::arg("spans") = "repeat",
                py::arg("keep_line_breaks") = false, py::arg("links") = false,
+               py::arg("page_address") = py::none(),
                (std::string("The tables of a page given as bytes (its declared charset read as "
                             "the tool reads it; `encoding` is where decoding starts, or with "
                             "browser=True the charset to read it in) or as str.") +
-                readingHelp)
+                readingHelp +
+                " With links=True links are made absolute against the page's <base href>, "
+                "else against `page_address`, the address the page came from, when given.")
                    .c_str());
     module.def("read", withReadOptions(readSource), py::arg("source"), py::kw_only(),
                py::arg("browser") = false, py::arg("encoding") = py::none(),
@@ -143,16 +193,19 @@ PYBIND11_MODULE(_core, module) {
                py::arg("keep_line_breaks") = false, py::arg("links") = false,
                (std::string("The tables of a file (a path or a binary file object) or of an "
                             "http(s):// address, fetched as gridmint-extract fetches it.") +
-                readingHelp)
+                readingHelp +
+                " With links=True links are made absolute against the page's <base href>, "
+                "else against the address it was fetched from (after redirects).")
                    .c_str());
     module.def(
         "json_lines",
         [](const py::object& source, uint64_t begin, uint64_t end, bool browser,
            const py::object& encoding, bool consolidateWhitespace, const std::string& spans,
            bool keepLineBreaks) {
-            return jsonLinesOf(source, begin, end,
-                               ReadOptions{browser, encoding, consolidateWhitespace, spans,
-                                           keepLineBreaks, false});
+            return jsonLinesOf(
+                source, begin, end,
+                ReadOptions{
+                    browser, encoding, consolidateWhitespace, spans, keepLineBreaks, false, {}});
         },
         py::arg("source"), py::arg("begin") = 0, py::arg("end") = UINT64_MAX, py::kw_only(),
         py::arg("browser") = false, py::arg("encoding") = py::none(),

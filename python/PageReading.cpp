@@ -69,6 +69,7 @@ void refuseBrowserOnlyOptions(const ReadOptions& options) {
     }
     if (options.keepLineBreaks)
         throw py::value_error("keep_line_breaks=True needs the browser reading (browser=True)");
+    if (options.links) throw py::value_error("links=True needs the browser reading (browser=True)");
 }
 
 browser::BrowserOptions browserOptionsFrom(const ReadOptions& options) {
@@ -80,6 +81,8 @@ browser::BrowserOptions browserOptionsFrom(const ReadOptions& options) {
     }
     chosen.spans = *spans;
     chosen.keepLineBreaks = options.keepLineBreaks;
+    chosen.links = options.links;
+    chosen.pageAddress = options.pageAddress;
     return chosen;
 }
 
@@ -103,9 +106,6 @@ InMemoryDefaults settingsFor(const ReadOptions& options) {
 }  // namespace
 
 Reading readingFor(const ReadOptions& options) {
-    if (options.links) {
-        throw py::value_error("links=True: this build of gridmint does not give link columns yet");
-    }
     checkEncodingType(options.encoding);
     Reading reading;
     reading.browser = options.browser;
@@ -134,24 +134,25 @@ py::list tablesOf(browser::BrowserResult result) {
             "the tables of this page would need more than 64 M cells or 1 G characters of "
             "output");
     }
-    return tablesToPython(result.tables);
+    return tablesToPython(result.tables, result.links.empty() ? nullptr : &result.links,
+                          &result.sections);
 }
 
 // The browser reading of bytes that stay valid while the lock is released (the caller holds
 // what owns them).
-py::list readBytesAsBrowser(std::string_view bytes, const Reading& reading,
+py::list readBytesAsBrowser(std::string_view bytes, const browser::BrowserOptions& options,
                             std::string_view transportCharset) {
     browser::BrowserResult result;
     {
         py::gil_scoped_release unlocked;
-        result =
-            browser::readTablesFromBytesAsBrowser(bytes, reading.browserOptions, transportCharset);
+        result = browser::readTablesFromBytesAsBrowser(bytes, options, transportCharset);
     }
     return tablesOf(std::move(result));
 }
 
 py::list readBytes(ByteBuffer bytes, const Reading& reading) {
-    if (reading.browser) return readBytesAsBrowser(bytes.view(), reading, reading.transportCharset);
+    if (reading.browser)
+        return readBytesAsBrowser(bytes.view(), reading.browserOptions, reading.transportCharset);
     std::unique_ptr<HTMLTableParser> parser;
     {
         py::gil_scoped_release unlocked;
@@ -172,7 +173,7 @@ std::string_view viewOf(const py::bytes& bytes) {
 
 py::list readBytesObject(const py::bytes& bytes, const Reading& reading) {
     if (reading.browser)
-        return readBytesAsBrowser(viewOf(bytes), reading, reading.transportCharset);
+        return readBytesAsBrowser(viewOf(bytes), reading.browserOptions, reading.transportCharset);
     return readBytes(ByteBuffer::copyOf(viewOf(bytes)), reading);
 }
 
@@ -212,7 +213,12 @@ py::list readAddress(const std::string& address, const Reading& reading) {
                              fetchOptionsFromSettings(reading.settings), &report);
     }
     if (!parser) throw FetchFailure("cannot load '" + address + "': " + describeFailure(report));
-    if (reading.browser) return readBytesAsBrowser(parser->bytes(), reading, report.charset);
+    if (reading.browser) {
+        // Links are made absolute against where the page came from, after redirects.
+        browser::BrowserOptions options = reading.browserOptions;
+        options.pageAddress = report.pageUrl;
+        return readBytesAsBrowser(parser->bytes(), options, report.charset);
+    }
     return tablesOf(std::move(parser));
 }
 

@@ -28,6 +28,7 @@ struct ReadOptions {
     std::string spans = "repeat";
     bool keepLineBreaks = false;
     bool links = false;
+    std::string pageAddress;  // what links are made absolute against (UTF-8), if known
 };
 
 // What one call asks for, checked and settled before any page is read: the reading, where

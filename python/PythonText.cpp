@@ -44,13 +44,34 @@ py::list rowsToPython(const Table& table) {
     return rows;
 }
 
-py::list tablesToPython(ResultDictionary& result) {
+py::list linksToPython(const Table& table, const TableLinks& links) {
+    py::list rows(table.size());
+    auto link = links.begin();
+    for (size_t r = 0; r < table.size(); ++r) {
+        py::list cells(table[r].size());
+        for (size_t c = 0; c < table[r].size(); ++c) {
+            // Links come by row and then by column, at most one per cell.
+            while (link != links.end() && (link->row < r || (link->row == r && link->column < c)))
+                ++link;
+            const bool here = link != links.end() && link->row == r && link->column == c;
+            cells[c] = here ? py::object(toPython(link->address)) : py::object(py::none());
+        }
+        rows[r] = std::move(cells);
+    }
+    return rows;
+}
+
+py::list tablesToPython(ResultDictionary& result, std::vector<TableLinks>* links,
+                        const std::vector<browser::TableSections>* sections) {
     py::list tables;
     for (size_t i = 0; i < result.size(); ++i) {
         // The caller hands the dictionary over, so its tables are moved out rather than
         // copied cell by cell; its index of names is not read again.
         auto& entry = const_cast<ResultDictionary::Entry&>(result.at(i));
-        tables.append(py::cast(PyTable{std::move(entry.first), std::move(entry.second)}));
+        PyTable table{std::move(entry.first), std::move(entry.second), std::nullopt, std::nullopt};
+        if (links) table.links = i < links->size() ? std::move((*links)[i]) : TableLinks();
+        if (sections && i < sections->size()) table.sections = (*sections)[i];
+        tables.append(py::cast(std::move(table)));
     }
     return tables;
 }

@@ -4,9 +4,13 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string_view>
+#include <vector>
 
+#include "CellLinks.h"
 #include "ResultDictionary.h"
+#include "SpanLayout.h"
 #include "Text.h"
 
 namespace gridmint::python {
@@ -17,6 +21,8 @@ namespace py = pybind11;
 struct PyTable {
     Text name;
     Table table;
+    std::optional<TableLinks> links;                 // when links were asked for
+    std::optional<browser::TableSections> sections;  // from the browser reading
 };
 
 // The text as a str; a lone surrogate, which HTML may hold through a numeric reference, is
@@ -29,8 +35,13 @@ Text textFromPython(const py::handle& string);
 py::list rowToPython(const Row& row);
 py::list rowsToPython(const Table& table);
 
+// Per row of `table`, per cell, the address of its link or None.
+py::list linksToPython(const Table& table, const TableLinks& links);
+
 // The tables of `result` as a list of Table, in its order. Their cells are moved out, so
-// `result` is left without them.
-py::list tablesToPython(ResultDictionary& result);
+// `result` is left without them. With `links` (one entry per table) and `sections`, each
+// table keeps its own.
+py::list tablesToPython(ResultDictionary& result, std::vector<TableLinks>* links = nullptr,
+                        const std::vector<browser::TableSections>* sections = nullptr);
 
 }  // namespace gridmint::python
