@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ByteBlock.h"
+
 namespace gridmint {
 
 namespace {
@@ -104,17 +106,46 @@ Text fromUtf8(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// The length of the sequence of two or three bytes at `p` when it is one of the common valid
+// ones, else 0 (decodeSequence then tells): a check of the lead and the continuation bytes,
+// with the bounds that keep three-byte forms from being overlong or surrogates.
+int commonSequenceLength(const unsigned char* p, const unsigned char* end) {
+    const unsigned char lead = p[0];
+    if (lead >= 0xC2 && lead < 0xE0) return end - p >= 2 && isContinuation(p[1]) ? 2 : 0;
+    if (lead < 0xE0 || lead >= 0xF0 || end - p < 3 || !isContinuation(p[2])) return 0;
+    const unsigned char second = p[1];
+    const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+    return second >= low && second <= high ? 3 : 0;
+}
+
+}  // namespace
+
 bool isValidUtf8(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
     while (p < end) {
-        // Most pages are mostly ASCII: eight bytes at a time while no top bit is set.
-        while (end - p >= 8 && (loadWord(p) & asciiTopBits) == 0) p += 8;
-        while (p < end && *p < 0x80) ++p;
-        if (p == end) break;
-        char32_t codePoint = 0;
-        const int length = decodeSequence(p, static_cast<size_t>(end - p), codePoint);
-        if (length == 0) return false;
+        if (*p < 0x80) {
+            // Most pages are mostly ASCII: sixteen or eight bytes at a time while no top bit
+            // is set, then byte by byte to the next sequence.
+#if defined(__SSE2__)
+            unsigned high = 0;
+            while (end - p >= 16 && (high = byteblock::maskOf(byteblock::load(p))) == 0) p += 16;
+            if (high != 0) p += __builtin_ctz(high);
+#endif
+            while (end - p >= 8 && (loadWord(p) & asciiTopBits) == 0) p += 8;
+            while (p < end && *p < 0x80) ++p;
+            if (p == end) break;
+        }
+        // A sequence; letters of many scripts follow one another without ASCII between them.
+        int length = commonSequenceLength(p, end);
+        if (length == 0) {
+            char32_t codePoint = 0;
+            length = decodeSequence(p, static_cast<size_t>(end - p), codePoint);
+            if (length == 0) return false;
+        }
         p += length;
     }
     return true;

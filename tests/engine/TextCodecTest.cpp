@@ -1,6 +1,9 @@
 // Strict decoding in each numbered encoding, and the fast UTF-8 paths.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "TextCodec.h"
 #include "Utf.h"
 
@@ -92,6 +95,37 @@ TEST(Utf, validatorAgreesWithDecoder) {
                                         "\xF8\x88\x80\x80\x80",
                                         "\xFF"};
     for (auto s : samples) EXPECT_EQ(isValidUtf8(s), decodeUtf8(s).has_value()) << s;
+}
+
+// Every lead byte with every second byte, and three-byte forms with third bytes on both sides
+// of the continuation range, standing at the start, in the middle and at the end of ASCII
+// runs long enough to be read a block at a time.
+TEST(Utf, validatorAgreesWithDecoderOnEveryShortSequence) {
+    std::vector<std::string> sequences;
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        sequences.push_back(std::string(1, static_cast<char>(lead)));
+        for (int second = 0; second < 0x100; ++second) {
+            const std::string two{static_cast<char>(lead), static_cast<char>(second)};
+            sequences.push_back(two);
+            if (lead < 0xE0) continue;
+            for (const char third : {'\x41', '\x80', '\xBF', '\xC0'}) {
+                sequences.push_back(two + third);
+                if (lead >= 0xF0) sequences.push_back(two + third + '\x80');
+            }
+        }
+    }
+    int mismatches = 0;
+    for (const std::string& sequence : sequences) {
+        for (const size_t before : {0, 7, 16, 31}) {
+            for (const size_t after : {0, 1, 20}) {
+                const std::string s = std::string(before, 'a') + sequence + std::string(after, 'b');
+                if (isValidUtf8(s) != decodeUtf8(s).has_value() && ++mismatches < 10)
+                    ADD_FAILURE() << "before " << before << ", after " << after << ", lead "
+                                  << int(static_cast<unsigned char>(sequence[0]));
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
