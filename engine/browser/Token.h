@@ -36,7 +36,10 @@ struct StartTag {
     std::string_view name;  // lower case
     bool selfClosing = false;
     std::uint32_t present = 0;  // one bit per Attribute given (the first of a repeated name wins)
-    std::array<std::string, static_cast<size_t>(Attribute::count)> values;
+    // Each value given: a view of the page, or of `rewritten` when references, NUL or CR in
+    // it had to be rewritten. The views hold only while the tag is handed over.
+    std::array<std::string_view, static_cast<size_t>(Attribute::count)> values;
+    std::array<std::string, static_cast<size_t>(Attribute::count)> rewritten;
     std::uint64_t attributesHash = 0;  // of every attribute, to tell alike elements apart
 
     bool has(Attribute a) const { return (present >> static_cast<unsigned>(a)) & 1u; }

@@ -54,17 +54,18 @@ bool endsTagName(char c) {
     return classOf(c) & byteClass::endsName;
 }
 
-// The first of `a`, `b` or `c` from `p` on, or `end`.
-const char* findAny(const char* p, const char* end, char a, char b, char c) {
+// The first of `bytes` from `p` on, or `end`.
+template <typename... Bytes>
+const char* findAny(const char* p, const char* end, Bytes... bytes) {
 #if defined(__SSE2__)
     using namespace byteblock;
     while (end - p >= 16) {
-        const unsigned hits = equalToAny(load(reinterpret_cast<const unsigned char*>(p)), a, b, c);
+        const unsigned hits = equalToAny(load(reinterpret_cast<const unsigned char*>(p)), bytes...);
         if (hits) return p + __builtin_ctz(hits);
         p += 16;
     }
 #endif
-    while (p < end && *p != a && *p != b && *p != c) ++p;
+    while (p < end && ((*p != bytes) && ...)) ++p;
     return p;
 }
 
@@ -302,7 +303,8 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
                 state = State::beforeName;
                 continue;
             }
-            skipAttributeValue(p, recording ? &t.values[static_cast<size_t>(kind)] : nullptr);
+            const auto k = static_cast<size_t>(kind);
+            skipAttributeValue(p, recording ? &t.values[k] : nullptr, &t.rewritten[k]);
             state = State::beforeName;
             continue;
         }
@@ -315,7 +317,7 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
         kind = isEnd ? Attribute::count : attributeNamed(attributeStart, p, attributeSeen);
         recording = kind != Attribute::count && !t.has(kind);
         if (recording) {
-            t.values[static_cast<size_t>(kind)].clear();
+            t.values[static_cast<size_t>(kind)] = {};
             t.present |= 1u << static_cast<unsigned>(kind);
         }
         state = State::afterName;
@@ -332,44 +334,59 @@ void Tokenizer::tag(bool isEnd, const char* nameStart) {
     if (contentState_ != ContentState::data) lastStartTag_ = name;
 }
 
-// Reads a value from its first byte (a quote or not) to its end, into `into` when given:
-// references resolved, NUL as U+FFFD, CR and CR LF as LF. `p` is left after the value, or
-// at the end of the page.
-void Tokenizer::skipAttributeValue(const char*& p, std::string* into) {
+// Reads a value from its first byte (a quote or not) to its end, into `value` when given:
+// references resolved, NUL as U+FFFD, CR and CR LF as LF. A value that needs none of that
+// is viewed where it stands; any other is rewritten into `rewritten`. `p` is left after the
+// value, or at the end of the page.
+void Tokenizer::skipAttributeValue(const char*& p, std::string_view* value,
+                                   std::string* rewritten) {
     const char quote = (*p == '"' || *p == '\'') ? *p : '\0';
     if (quote) ++p;
     auto endsValue = [quote](char c) {
         return quote ? c == quote : (classOf(c) & byteClass::endsUnquoted) != 0;
     };
-    if (!into) {
+    if (!value) {
         if (quote) {
-            p = findByte(p, end_, quote);
+            p = findAny(p, end_, quote);
             if (p < end_) ++p;
         } else {
             while (p < end_ && !endsValue(*p)) ++p;
         }
         return;
     }
+    const char* start = p;
+    if (quote) {
+        p = findAny(p, end_, quote, '&', '\0', '\r');
+    } else {
+        while (p < end_ && !endsValue(*p) && !(classOf(*p) & byteClass::inValue)) ++p;
+    }
+    if (p == end_ || endsValue(*p)) {
+        *value = std::string_view(start, static_cast<size_t>(p - start));
+        if (quote && p < end_) ++p;
+        return;
+    }
+    rewritten->assign(start, p);
     for (;;) {
         const char* run = p;
         while (p < end_ && !endsValue(*p) && !(classOf(*p) & byteClass::inValue)) ++p;
-        into->append(run, p);
+        rewritten->append(run, p);
         if (p == end_ || endsValue(*p)) break;
         const char c = *p;
         if (c == '&') {
             p_ = p;
-            characterReference(true, into);
+            characterReference(true, rewritten);
             p = p_;
             continue;
         }
         if (c == '\0') {
-            *into += replacementCharacter;
+            *rewritten += replacementCharacter;
         } else {  // CR, or CR LF
-            *into += '\n';
+            *rewritten += '\n';
             if (p + 1 < end_ && p[1] == '\n') ++p;
         }
         ++p;
     }
+    *value = *rewritten;
     if (quote && p < end_) ++p;
 }
 

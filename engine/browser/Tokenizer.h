@@ -42,7 +42,7 @@ class Tokenizer {
     void emitText(const char* from, const char* to);
     void emitTextReplacingNul(const char* from, const char* to);
     bool appropriateEndTagAt(const char* p) const;
-    void skipAttributeValue(const char*& p, std::string* into);
+    void skipAttributeValue(const char*& p, std::string_view* value, std::string* rewritten);
 
     const char* p_;
     const char* end_;
