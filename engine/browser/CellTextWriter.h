@@ -55,9 +55,11 @@ class CellTextWriter {
         pendingBreak_ = true;
     }
 
-    // The text so far, leaving the writer empty for the next cell.
+    // The text so far, leaving the writer empty for the next cell. The text is copied out at
+    // its size, so that a cell keeps no more memory than its text needs, and the writer keeps
+    // its room for the next cell.
     Text take() {
-        Text done = std::move(text_);
+        Text done(text_);
         text_.clear();
         lineHasText_ = pendingSpace_ = pendingBreak_ = false;
         return done;
