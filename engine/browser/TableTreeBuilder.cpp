@@ -107,6 +107,19 @@ TableTreeBuilder::ElementKind TableTreeBuilder::describe(std::uint32_t key) {
         kind.block = known && isIn(t, tagGroup::block);
         kind.endsMarkerScope = isOneOf(t, {Tag::td, Tag::th, Tag::caption, Tag::template_,
                                            Tag::applet, Tag::marquee, Tag::object});
+        switch (known ? t : Tag::firstOther) {
+            case Tag::table: kind.mode = Mode::table; break;
+            case Tag::tbody:
+            case Tag::thead:
+            case Tag::tfoot: kind.mode = Mode::tableBody; break;
+            case Tag::tr: kind.mode = Mode::row; break;
+            case Tag::td:
+            case Tag::th: kind.mode = Mode::cell; break;
+            case Tag::caption: kind.mode = Mode::caption; break;
+            case Tag::colgroup: kind.mode = Mode::columnGroup; break;
+            case Tag::select: kind.mode = Mode::select; break;
+            default: break;
+        }
     } else {
         const bool boundary =
             ns == svg
@@ -123,17 +136,13 @@ TableTreeBuilder::ElementKind TableTreeBuilder::describe(std::uint32_t key) {
     return kind;
 }
 
-const TableTreeBuilder::ElementKind& TableTreeBuilder::kindOf(std::uint32_t key) {
-    static const auto kinds = [] {
-        std::vector<ElementKind> all(knownTagCount * 3);
-        for (std::uint32_t k = 0; k < all.size(); ++k) all[k] = describe(k);
-        return all;
-    }();
-    static const ElementKind otherHtml = describe(knownTagCount * 3 + html);
-    static const ElementKind otherForeign = describe(knownTagCount * 3 + svg);
-    if (key < kinds.size()) return kinds[key];
-    return key % 3 == html ? otherHtml : otherForeign;
-}
+const std::vector<TableTreeBuilder::ElementKind> TableTreeBuilder::kinds_ = [] {
+    std::vector<ElementKind> all(knownTagCount * 3);
+    for (std::uint32_t k = 0; k < all.size(); ++k) all[k] = describe(k);
+    all.push_back(describe(knownTagCount * 3 + html));
+    all.push_back(describe(knownTagCount * 3 + svg));
+    return all;
+}();
 
 // Inserts an element for `key`: where its text goes and whether it is hidden follow from the
 // element it goes into, or, while foster parenting, from the place in front of the table.
@@ -147,6 +156,7 @@ void TableTreeBuilder::push(std::uint32_t key, const StartTag* tag, bool ownHidd
     e.chains = kind.chains;
     e.block = kind.block;
     e.htmlIntegrationPoint = kind.htmlIntegrationPoint;
+    e.mode = kind.mode;
     ownHidden = ownHidden || kind.hidden;
     if (ns == math && t == Tag::annotation_xml && tag && tag->has(Attribute::encoding)) {
         const std::string encoding = lowerAscii(tag->value(Attribute::encoding));
@@ -286,23 +296,6 @@ void TableTreeBuilder::generateImpliedEndTags(std::uint32_t except) {
         pop();
 }
 
-TableTreeBuilder::Mode TableTreeBuilder::mode() const {
-    const Element& e = stack_[chainTop_[structural]];
-    switch (tagOf(e)) {
-        case Tag::table: return Mode::table;
-        case Tag::tbody:
-        case Tag::thead:
-        case Tag::tfoot: return Mode::tableBody;
-        case Tag::tr: return Mode::row;
-        case Tag::td:
-        case Tag::th: return Mode::cell;
-        case Tag::caption: return Mode::caption;
-        case Tag::colgroup: return Mode::columnGroup;
-        case Tag::select: return e.selectInTable ? Mode::selectInTable : Mode::select;
-        default: return Mode::body;
-    }
-}
-
 bool TableTreeBuilder::currentIsTableish() const {
     const Element& e = current();
     return nsOf(e) == html &&
@@ -347,9 +340,7 @@ void TableTreeBuilder::pushFormatting(const StartTag& tag) {
                            current().ownHidden, tag.attributesHash});
 }
 
-void TableTreeBuilder::reconstructFormatting() {
-    if (formatting_.empty() || formatting_.back().marker || formatting_.back().position >= 0)
-        return;
+void TableTreeBuilder::reopenFormatting() {
     size_t i = formatting_.size() - 1;
     while (i > 0 && !formatting_[i - 1].marker && formatting_[i - 1].position < 0) --i;
     for (; i < formatting_.size(); ++i) {
@@ -366,6 +357,17 @@ void TableTreeBuilder::reconstructFormatting() {
 void TableTreeBuilder::adoptionAgency(std::uint32_t key) {
     if (current().key == key && current().formattingEntry < 0) {
         pop();
+        return;
+    }
+    // The common case: the last formatting entry is of this name and is the current element,
+    // with no scope boundary or special element at or above it. The search below would find
+    // that entry and only pop the element and drop the entry.
+    const auto top = static_cast<std::int32_t>(stack_.size()) - 1;
+    if (!formatting_.empty() && !formatting_.back().marker && formatting_.back().key == key &&
+        formatting_.back().position == top && top > 0 && chainTop_[defaultScope] < top &&
+        chainTop_[special] < top) {
+        pop();
+        formatting_.pop_back();
         return;
     }
     size_t index = formatting_.size();
@@ -407,6 +409,7 @@ void TableTreeBuilder::adoptionAgency(std::uint32_t key) {
         if (nameTop_[e.key] == i) nameTop_[e.key] = e.previousSameName;
         if (e.formattingEntry >= 0) formatting_[e.formattingEntry].position = -1;
         e.key = deadKey;
+        e.mode = Mode::body;
         e.previousSameName = -1;
         e.formattingEntry = -1;
     }
@@ -933,7 +936,9 @@ void TableTreeBuilder::startInBody(const StartTag& tag, std::uint32_t key) {
         case Tag::select:
             reconstructFormatting();
             pushElement();
-            current().selectInTable = topOf(keyOf(Tag::table)) > topOf(keyOf(Tag::template_));
+            current().mode = topOf(keyOf(Tag::table)) > topOf(keyOf(Tag::template_))
+                                 ? Mode::selectInTable
+                                 : Mode::select;
             return;
         case Tag::optgroup:
         case Tag::option:

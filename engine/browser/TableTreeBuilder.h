@@ -88,7 +88,7 @@ class TableTreeBuilder : public TokenSink {
         bool ownHidden;
         bool block;
         bool htmlIntegrationPoint;
-        bool selectInTable = false;
+        Mode mode;  // the insertion mode while it is the topmost structural element
     };
 
     struct ElementKind {
@@ -97,9 +97,15 @@ class TableTreeBuilder : public TokenSink {
         bool hidden = false;  // by its name alone
         bool htmlIntegrationPoint = false;
         bool endsMarkerScope = false;  // its end clears formatting elements back to its marker
+        Mode mode = Mode::body;
     };
     static ElementKind describe(std::uint32_t key);
-    static const ElementKind& kindOf(std::uint32_t key);
+    // Every listed name in each namespace, then any other name in HTML and in foreign content.
+    static const std::vector<ElementKind> kinds_;
+    static const ElementKind& kindOf(std::uint32_t key) {
+        constexpr std::uint32_t others = knownTagCount * 3;
+        return kinds_[key < others ? key : others + (key % 3 == html ? 0 : 1)];
+    }
 
     struct FormattingEntry {
         bool marker;
@@ -153,12 +159,17 @@ class TableTreeBuilder : public TokenSink {
     void popUntil(std::uint32_t key);
     void popUntilPosition(std::int32_t position);
     void generateImpliedEndTags(std::uint32_t except = ~0u);
-    Mode mode() const;
+    Mode mode() const { return stack_[chainTop_[structural]].mode; }
     bool currentIsTableish() const;
 
     // Formatting elements.
     void pushFormatting(const StartTag& tag);
-    void reconstructFormatting();
+    // Reopens the formatting elements closed since the last marker, when the last one is.
+    void reconstructFormatting() {
+        if (!formatting_.empty() && !formatting_.back().marker && formatting_.back().position < 0)
+            reopenFormatting();
+    }
+    void reopenFormatting();
     void removeFormattingEntry(size_t index);
     void clearFormattingToMarker();
     void adoptionAgency(std::uint32_t key);
