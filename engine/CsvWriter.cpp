@@ -1,11 +1,15 @@
 // Writes a table as CSV, either as UTF-16 text into one growing buffer or straight to UTF-8
 // bytes through a bounded buffer emptied into a sink. Both forms walk the table once; no
-// record list is built first and no separator is written and then taken back. How a field is
-// framed (quotes, the formula guard) is settled from its cell before it is written, so a
-// field is never rewritten either.
+// record list is built first and no separator is written and then taken back. The byte form
+// reads each cell once: the tests that decide its quoting under minimal quoting use the same
+// loads as the copy. A cell of up to sixteen code units is tested before it is written; a
+// longer one is written unquoted, and moved one byte over for its opening quote when a unit
+// turns out to need quoting. Only a cell too long for one piece of the output is tested on
+// its own first, since its first pieces leave before its end is read.
 #include "CsvWriter.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -113,27 +117,249 @@ void appendTableUtf16(Text& out, const auto& table, const CsvDialect& dialect) {
     }
 }
 
+// Writes the UTF-8 of the code unit at `at` that the bulk copy leaves out: a double quote
+// twice, NUL as it is, a lone surrogate as U+FFFD; a high surrogate takes its low one with it
+// when one follows before `end`. Advances `at` past what it used; returns the new end.
+[[gnu::always_inline]] inline char* writeEscapedUnit(char* p, const char16_t*& at,
+                                                     const char16_t* end) {
+    const char16_t unit = *at;
+    if (unit < 0x80) {
+        *p++ = static_cast<char>(unit);
+        if (unit == quote) *p++ = '"';
+        ++at;
+        return p;
+    }
+    char32_t c = utf8::readNonAscii(at, end);
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    return utf8::writeMultiByte(p, c);
+}
+
+inline bool breaksField(char16_t unit, char separator) {
+    return unit == static_cast<char16_t>(separator) || unit == quote || unit == u'\r' ||
+           unit == u'\n';
+}
+
+// Writes the UTF-8 of [s, end) one unit at a time; when `findBreakers`, sets `breaks` if a
+// unit asks for quoting under minimal quoting.
+template <bool findBreakers>
+char* writeCellByUnit(char* p, const char16_t* s, const char16_t* end, char separator,
+                      bool& breaks) {
+    while (s < end) {
+        if constexpr (findBreakers) breaks |= breaksField(*s, separator);
+        if (csvPlain.accepts(*s)) {
+            *p++ = static_cast<char>(*s++);
+        } else {
+            p = writeEscapedUnit(p, s, end);
+        }
+    }
+    return p;
+}
+
+#if defined(__SSE2__)
+// One bit per byte of `bytes`, code units narrowed by unsigned saturation, for the units that
+// minimal quoting quotes a field for: the separator, a double quote, CR and LF. Saturation
+// turns every unit above U+00FF into 0x00 or 0xFF, so none of them is taken for one of these.
+[[gnu::always_inline]] inline unsigned breakerLanes(__m128i bytes, char separator) {
+    const auto lanesOf = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(lanesOf(separator), lanesOf('"')),
+                                       _mm_or_si128(lanesOf('\r'), lanesOf('\n')))));
+}
+
+// Writes the units of lanes [first, count) of a block that starts at `base`: the plain runs
+// between the lanes set in `stops` copied from `narrowed` (the block's bytes, one per lane,
+// with 16 readable bytes after any lane), the units at those lanes through writeEscapedUnit.
+// `stops` holds no lane below `first`. Returns where it stopped: base + count, or one past it
+// when a surrogate pair ends after the block.
+[[gnu::always_inline]] inline const char16_t* writeBlock(char*& p, const char16_t* base,
+                                                         const char* narrowed, unsigned stops,
+                                                         size_t first, size_t count,
+                                                         const char16_t* end) {
+    stops |= ~0u << count;
+    size_t copied = first;
+    for (;;) {
+        const size_t stop = static_cast<size_t>(__builtin_ctz(stops));
+        std::memcpy(p, narrowed + copied, 16);
+        p += stop - copied;
+        if (stop >= count) return base + count;
+        const char16_t* at = base + stop;
+        p = writeEscapedUnit(p, at, end);
+        copied = static_cast<size_t>(at - base);
+        if (copied >= count) return at;
+        stops &= ~0u << copied;
+    }
+}
+
+// Stores the first `half` (4 or 8) bytes of `bytes` at p.
+template <size_t half>
+[[gnu::always_inline]] inline void storeHalf(char* p, __m128i bytes) {
+    if constexpr (half == 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), bytes);
+    } else {
+        const int word = _mm_cvtsi128_si32(bytes);
+        std::memcpy(p, &word, 4);
+    }
+}
+
+// A cell of `half` to 2 * half code units (half is 4 or 8), read as two halves that overlap
+// when it is shorter: lanes [0, half) of `bytes` hold units [0, half) and lanes
+// [half, 2 * half) units [n - half, n), narrowed by unsigned saturation. Every lane holds a
+// unit of the cell, so a test that finds nothing in any lane finds nothing in the cell.
+struct ShortCell {
+    __m128i bytes;
+    unsigned rejected;  // lanes that writeEscapedUnit writes
+
+    bool breaks;  // a unit asks for quoting under minimal quoting
+};
+
+template <size_t half>
+[[gnu::always_inline]] inline ShortCell readShortCell(const char16_t* s, size_t n, char separator,
+                                                      bool findBreakers) {
+    __m128i bytes;
+    if constexpr (half == 8) {
+        bytes = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 8)));
+    } else {
+        const __m128i units =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + n - 4)));
+        bytes = _mm_packus_epi16(units, units);
+    }
+    return {bytes, utf8::rejectedUnits(bytes, csvPlain),
+            findBreakers && breakerLanes(bytes, separator) != 0};
+}
+
+// Writes the UTF-8 of the cell read as `cell`: a plain cell as its two halves, overlapping as
+// they were read; any other through writeBlock, from its bytes laid out one per unit.
+template <size_t half>
+[[gnu::always_inline]] inline char* writeShortCell(char* p, const char16_t* s, size_t n,
+                                                   const ShortCell& cell) {
+    const __m128i tail = _mm_srli_si128(cell.bytes, half);
+    if (cell.rejected == 0) {
+        storeHalf<half>(p, cell.bytes);
+        storeHalf<half>(p + n - half, tail);
+        return p + n;
+    }
+    constexpr unsigned halfLanes = (1u << half) - 1;
+    const unsigned stops =
+        (cell.rejected & halfLanes) | (((cell.rejected >> half) & halfLanes) << (n - half));
+    alignas(16) char narrowed[32];
+    storeHalf<half>(narrowed, cell.bytes);
+    storeHalf<half>(narrowed + n - half, tail);
+    writeBlock(p, s, narrowed, stops, 0, n, s + n);
+    return p;
+}
+
+// Writes the UTF-8 of a cell of more than 16 code units, sixteen at a time; the last block is
+// the cell's last sixteen units, of which those already written are skipped.
+template <bool findBreakers>
+char* writeLongCell(char* p, const char16_t* s, const char16_t* end, char separator, bool& breaks) {
+    alignas(16) char narrowed[32];
+    const auto readBlock = [](const char16_t* at) {
+        return _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8)));
+    };
+    while (end - s >= 16) {
+        const __m128i bytes = readBlock(s);
+        if constexpr (findBreakers) breaks |= breakerLanes(bytes, separator) != 0;
+        const unsigned stops = utf8::rejectedUnits(bytes, csvPlain);
+        if (stops == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
+            p += 16;
+            s += 16;
+            continue;
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(narrowed), bytes);
+        s = writeBlock(p, s, narrowed, stops, 0, 16, end);
+    }
+    if (s == end) return p;
+    const char16_t* const base = end - 16;
+    const size_t first = static_cast<size_t>(s - base);
+    const unsigned fresh = 0xFFFFu & (~0u << first);
+    const __m128i bytes = readBlock(base);
+    if constexpr (findBreakers) breaks |= (breakerLanes(bytes, separator) & fresh) != 0;
+    _mm_store_si128(reinterpret_cast<__m128i*>(narrowed), bytes);
+    writeBlock(p, base, narrowed, utf8::rejectedUnits(bytes, csvPlain) & fresh, first, 16, end);
+    return p;
+}
+#endif
+
+// Writes the opening of a field: a double quote when `quoted`, then the guard mark when
+// `guarded`. Both are stored unconditionally and kept or not, since what follows overwrites
+// a byte that is not kept.
+[[gnu::always_inline]] inline char* openField(char* p, bool quoted, bool guarded) {
+    *p = '"';
+    p += quoted;
+    *p = guardMark;
+    return p + guarded;
+}
+
+[[gnu::always_inline]] inline char* closeField(char* p, bool quoted) {
+    *p = '"';
+    return p + quoted;
+}
+
+// Frames the unquoted field written at [start, end) in double quotes; returns its new end.
+char* quoteWrittenField(char* start, char* end) {
+    std::memmove(start + 1, start, static_cast<size_t>(end - start));
+    *start = '"';
+    end[1] = '"';
+    return end + 2;
+}
+
+// Writes the field of `cell` at p, which has room for it (see cellRoom); returns its end.
+// Under minimal quoting the field is written as the test for quoting reads it: a cell of up
+// to sixteen units is tested before it is written, and a longer one is written unquoted and
+// moved over for the opening quote when a unit turns out to need it.
+template <CsvQuoting quoting, bool guardFormulas>
+char* writeField(char* p, std::u16string_view cell, char separator, bool onlyCell) {
+    constexpr bool minimal = quoting == CsvQuoting::minimal;
+    const char16_t* const s = cell.data();
+    const size_t n = cell.size();
+    const bool guarded = guardFormulas && n > 0 && startsFormula(s[0]);
+#if defined(__SSE2__)
+    if (n >= 8 && n <= 16) {
+        const ShortCell read = readShortCell<8>(s, n, separator, minimal);
+        const bool quoted = !minimal || read.breaks;
+        return closeField(writeShortCell<8>(openField(p, quoted, guarded), s, n, read), quoted);
+    }
+    if (n >= 4 && n < 8) {
+        const ShortCell read = readShortCell<4>(s, n, separator, minimal);
+        const bool quoted = !minimal || read.breaks;
+        return closeField(writeShortCell<4>(openField(p, quoted, guarded), s, n, read), quoted);
+    }
+#endif
+    char* const start = p;
+    p = openField(p, !minimal, guarded);
+    bool breaks = false;
+#if defined(__SSE2__)
+    if (n > 16) {
+        p = writeLongCell<minimal>(p, s, s + n, separator, breaks);
+    } else {
+        p = writeCellByUnit<minimal>(p, s, s + n, separator, breaks);
+    }
+#else
+    p = writeCellByUnit<minimal>(p, s, s + n, separator, breaks);
+#endif
+    if constexpr (!minimal) return closeField(p, true);
+    if (breaks || (n == 0 && onlyCell)) return quoteWrittenField(start, p);
+    return p;
+}
+
 // Writes the code units of [s, pieceEnd) as UTF-8, a double quote doubled and a lone
 // surrogate as U+FFFD, reading on to `end` only to complete a surrogate pair; returns where
 // it stopped. Needs room for 3 bytes per code unit and utf8::blockSlack.
 const char16_t* writeCsvPiece(char*& p, const char16_t* s, const char16_t* pieceEnd,
                               const char16_t* end) {
     return utf8::writeUnits(p, s, pieceEnd, csvPlain, [end](char* q, const char16_t*& at) {
-        const char16_t unit = *at;
-        if (unit < 0x80) {
-            *q++ = static_cast<char>(unit);
-            if (unit == quote) *q++ = '"';
-            ++at;
-            return q;
-        }
-        char32_t c = utf8::readNonAscii(at, end);
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-        return utf8::writeMultiByte(q, c);
+        return writeEscapedUnit(q, at, end);
     });
 }
 
-// Writes `separator` (unless it is NUL), then the field of `cell` as `frame` says, in pieces.
-void writeCsvField(ChunkedOutput& out, char separator, std::u16string_view cell, FieldFrame frame) {
+// Writes `separator` (unless it is NUL), then the field of `cell` as `frame` says, in pieces:
+// for a cell too long for one reserve, whose framing is settled before any of it is written.
+void writeFieldInPieces(ChunkedOutput& out, char separator, std::u16string_view cell,
+                        FieldFrame frame) {
     char opening[3];
     size_t openingSize = 0;
     if (separator != '\0') opening[openingSize++] = separator;
@@ -143,59 +369,73 @@ void writeCsvField(ChunkedOutput& out, char separator, std::u16string_view cell,
                                          frame.quoted ? "\"" : "", writeCsvPiece);
 }
 
-char* writeLineEnd(char* p, CsvLineEnd lineEnd) {
-    if (lineEnd == CsvLineEnd::crlf) *p++ = '\r';
-    *p++ = '\n';
-    return p;
+// The room one field takes at most: a separator, two quotes and a guard mark around 3 bytes
+// per code unit, and the block copy's slack.
+size_t cellRoom(size_t units) {
+    return units * maxBytesPerUnit + 4 + utf8::blockSlack;
 }
 
-// The room a record takes at most: its cells, and per field a separator, two quotes and a
-// guard mark, and a line end of up to two bytes.
-size_t recordRoom(const auto& row) {
-    size_t units = 0;
-    for (size_t c = 0; c < row.size(); ++c) units += std::u16string_view(row[c]).size();
-    return units * maxBytesPerUnit + row.size() * 4 + 2 + utf8::blockSlack;
-}
-
-// Writes the records of a table, each after a line end but the first. Most records fit in
-// one piece of the output: their fields are then written back to back with one reserve, and
-// only longer records go field by field.
+// Writes the records of a table, each after a line end but the first, through one write
+// position that is handed back to the output only when the room for a field runs out.
 template <CsvQuoting quoting, bool guardFormulas>
 class RecordWriter {
   public:
-    RecordWriter(ChunkedOutput& out, const CsvDialect& dialect) : out_(out), dialect_(dialect) {}
+    RecordWriter(ChunkedOutput& out, const CsvDialect& dialect)
+        : out_(out),
+          separator_(dialect.separator),
+          crlf_(dialect.lineEnd == CsvLineEnd::crlf),
+          limit_(out.limit()),
+          p_(out.reserve(0)) {}
 
+    // The row's cells and the writer's state are held in locals: every byte stored through
+    // the write position could alias them otherwise, and they would be read again per field.
     void write(const auto& row, bool first) {
-        const char separator = dialect_.separator;
+        const char separator = separator_;
+        const char* const limit = limit_;
+        char* p = p_;
+        if (!first) {
+            if (limit - p < 2) p = makeRoom(p, 2);
+            *p = '\r';
+            p += crlf_;
+            *p++ = '\n';
+        }
         const bool onlyCell = row.size() == 1;
-        const size_t room = recordRoom(row);
-        if (room > ChunkedOutput::maxRoom) {
-            if (!first) out_.commit(writeLineEnd(out_.reserve(2), dialect_.lineEnd));
-            for (size_t c = 0; c < row.size(); ++c) {
-                const std::u16string_view cell = row[c];
-                writeCsvField(out_, c > 0 ? separator : '\0', cell,
-                              frameOf<quoting, guardFormulas>(cell, separator, onlyCell));
+        const auto* cell = row.data();
+        const auto* const cellsEnd = cell + row.size();
+        for (bool firstCell = true; cell != cellsEnd; ++cell, firstCell = false) {
+            const std::u16string_view text = *cell;
+            const size_t room = cellRoom(text.size());
+            if (static_cast<size_t>(limit - p) < room) [[unlikely]] {
+                if (room > ChunkedOutput::maxRoom) {
+                    out_.commit(p);
+                    writeFieldInPieces(out_, firstCell ? '\0' : separator, text,
+                                       frameOf<quoting, guardFormulas>(text, separator, onlyCell));
+                    p = out_.reserve(0);
+                    continue;
+                }
+                p = makeRoom(p, room);
             }
-            return;
+            *p = separator;
+            p += !firstCell;
+            p = writeField<quoting, guardFormulas>(p, text, separator, onlyCell);
         }
-        char* p = out_.reserve(room);
-        if (!first) p = writeLineEnd(p, dialect_.lineEnd);
-        for (size_t c = 0; c < row.size(); ++c) {
-            if (c > 0) *p++ = separator;
-            const std::u16string_view cell = row[c];
-            const FieldFrame frame = frameOf<quoting, guardFormulas>(cell, separator, onlyCell);
-            if (frame.quoted) *p++ = '"';
-            if (frame.guarded) *p++ = guardMark;
-            const char16_t* const end = cell.data() + cell.size();
-            writeCsvPiece(p, cell.data(), end, end);
-            if (frame.quoted) *p++ = '"';
-        }
-        out_.commit(p);
+        p_ = p;
     }
 
+    // Hands what is written to the output.
+    void finish() { out_.commit(p_); }
+
   private:
+    char* makeRoom(char* p, size_t room) {
+        out_.commit(p);
+        return out_.reserve(room);
+    }
+
     ChunkedOutput& out_;
-    const CsvDialect& dialect_;
+    const char separator_;
+    const bool crlf_;
+    const char* const limit_;
+    char* p_;
 };
 
 template <CsvQuoting quoting, bool guardFormulas>
@@ -203,6 +443,7 @@ void writeRecords(ChunkedOutput& out, const auto& table, const CsvDialect& diale
     RecordWriter<quoting, guardFormulas> writer(out, dialect);
     // Stops after a row once the sink has failed: the rest could not reach it anyway.
     for (size_t r = 0; r < table.size() && !out.failed(); ++r) writer.write(table[r], r == 0);
+    writer.finish();
 }
 
 // Calls `run` with the quoting and the guard as template arguments, so that the per-field

@@ -36,6 +36,9 @@ class ChunkedOutput {
     }
     // Keeps everything written up to `end`, a pointer into the room given by reserve.
     void commit(const char* end) { used_ = static_cast<size_t>(end - bytes_.get()); }
+    // The end of the buffer: a writer holding a write position may write on up to here
+    // before it commits and reserves again.
+    const char* limit() const { return bytes_.get() + capacity; }
 
     // Once the sink has refused a chunk, nothing more reaches it; writers may stop early.
     bool failed() const { return failed_; }

@@ -277,6 +277,40 @@ TEST(CsvWriter, readerGetsTheTableBackInEveryDialect) {
     }
 }
 
+// Plain cells of every length up to past two blocks of sixteen units, with one unit that
+// matters to the writer at each position, alone, beside a cell of its own, and after a
+// non-ASCII unit at each other position: the byte form tests sixteen units at once, short
+// cells as two overlapping halves, and a long cell's last block overlaps the one before.
+TEST(CsvWriter, unitThatMattersAtEveryPosition) {
+    const char16_t units[] = {u',', u';',  u'\t',     u'|',      u'"',   u'\r', u'\n',
+                              u'=', u'\0', u'\u00E9', u'\u4E2D', 0xD83D, 0xDE00};
+    Table table;
+    for (size_t length = 1; length <= 40; ++length) {
+        for (const char16_t unit : units) {
+            for (size_t at = 0; at < length; ++at) {
+                Text cell(length, u'k');
+                cell[at] = unit;
+                table.push_back({cell});
+                table.push_back({u"x", cell});
+                for (size_t other = 0; other < length; ++other) {
+                    if (other == at || length % 7 != 5 || length > 19) continue;  // 5, 12, 19
+                    Text mixed = cell;
+                    mixed[other] = u'\u00FC';
+                    table.push_back({mixed});
+                }
+            }
+        }
+    }
+    // The byte-order mark and the line ends play no part in how a field is written.
+    for (const CsvDialect& dialect : allDialects()) {
+        if (dialect.byteOrderMark || dialect.lineEnd != CsvLineEnd::lf) continue;
+        SCOPED_TRACE(describe(dialect));
+        const std::string csv = csvUtf8FromArrays(table, dialect);
+        ASSERT_EQ(csv, toUtf8(csvFromArrays(table, dialect)));
+        ASSERT_EQ(readCsv(csv, dialect), expectedRecords(table, dialect));
+    }
+}
+
 // The byte form as the sink receives it, checking that every chunk is bounded.
 std::string streamed(const Table& table, size_t& chunks, const CsvDialect& dialect) {
     std::string joined;
@@ -312,6 +346,9 @@ TEST(CsvWriter, streamedInBoundedChunks) {
         {"wideRecord", {Row(60'000, u"Z\u00FCrich \u6771")}},
         {"manyRecords", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
         {"longGuardedCells", Table(3, Row{u"=" + Text(200'000, u'x'), u"-1"})},
+        // Under minimal quoting each of these is quoted after it is written, at every place
+        // relative to the end of a chunk.
+        {"quotedAfterWriting", Table(30'000, Row{u"more than sixteen units, then a comma"})},
     };
     // Each option is on in at least one of these, and each separator is used.
     const CsvDialect dialects[] = {
