@@ -306,6 +306,26 @@ bool TableTreeBuilder::inForeignContent() const {
     return nsOf(current()) != html;
 }
 
+// Text that goes to no cell, or only into hidden elements, where characters() does nothing
+// else with it: in foreign content, and in the modes where it only reopens formatting
+// elements first (which the same text does whatever its references stand for).
+bool TableTreeBuilder::dropsText() const {
+    const Element& top = current();
+    if (!top.hidden && top.target >= 0) return false;
+    if (nsOf(top) != html && !top.htmlIntegrationPoint &&
+        !(nsOf(top) == math &&
+          isOneOf(tagOf(top), {Tag::mi, Tag::mo, Tag::mn, Tag::ms, Tag::mtext})))
+        return true;
+    switch (mode()) {
+        case Mode::body:
+        case Mode::cell:
+        case Mode::caption:
+        case Mode::select:
+        case Mode::selectInTable: return true;
+        default: return false;
+    }
+}
+
 // ---- formatting elements ----
 
 void TableTreeBuilder::insertMarker() {

@@ -41,6 +41,7 @@ class TableTreeBuilder : public TokenSink {
     void doctype(bool quirks) override { quirks_ = quirks; }
     void endOfFile() override;
     bool inForeignContent() const override;
+    bool dropsText() const override;
 
     // The tables in the order they started, once the end of the page was met.
     std::vector<BrowserTable>& tables() { return tables_; }

@@ -60,6 +60,9 @@ class TokenSink {
     virtual void endOfFile() = 0;
     // Whether "<![CDATA[" opens a CDATA section here (inside svg or math content).
     virtual bool inForeignContent() const = 0;
+    // Whether text handed over here would show nowhere and change nothing but what any text
+    // changes: its references then need not be resolved, and it may come in one run.
+    virtual bool dropsText() const = 0;
 };
 
 }  // namespace gridmint::browser

@@ -176,6 +176,12 @@ void Tokenizer::emitTextReplacingNul(const char* from, const char* to) {
 void Tokenizer::data() {
     while (p_ < end_) {
         const char* stop = findAny(p_, end_, '<', '&', '\0');
+        // Text that shows nowhere is read on to the next tag without resolving its references.
+        if (stop < end_ && *stop == '&' && sink_.dropsText()) {
+            do {
+                stop = findAny(stop + 1, end_, '<', '&', '\0');
+            } while (stop < end_ && *stop == '&');
+        }
         emitText(p_, stop);
         p_ = stop;
         if (p_ == end_) return;

@@ -27,6 +27,11 @@ constexpr TextCase textCases[] = {
      "64!", "64!"},
     {"hiddenBlockBreaksNothing", "a<div hidden>x</div>b", "ab", "ab"},
     {"formattingReopenedAfterBlock", "<b hidden>x<p>y</b>z", "z", "z"},
+    {"referencesAroundHiddenText", "<span hidden>&amp;x</span>&amp;&eacute;y", "&éy", "&éy"},
+    {"referencesAfterHiddenFormatting", "<b hidden>x&amp;<p>y&amp;</b>z&amp;w", "z&w", "z&w"},
+    {"referencesInSelectAndForeignContent",
+     "<select>&amp;<option>o&eacute;</select><svg><desc>&lt;</desc>&amp;</svg>&#65;", "&oé<&A",
+     "&oé<&A"},
     {"listItemsAreLines", "<ul><li>one<li>two</ul>", "one two", "one\\ntwo"},
 };
 
