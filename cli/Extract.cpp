@@ -209,7 +209,9 @@ void keepUntilExit(std::unique_ptr<HTMLTableParser> parser) {
 // The browser reading of the loaded page's bytes.
 int runBrowserReading(const Options& options, const Defaults& defaults, LoadedSource& loaded) {
     const std::string_view bytes = loaded.parser ? loaded.parser->bytes() : loaded.bytes.view();
-    static browser::BrowserResult result;  // kept until exit, as the default reading's parser
+    // Kept until exit (reachable, never destroyed), as the default reading's parser.
+    static auto* const kept = new browser::BrowserResult;
+    browser::BrowserResult& result = *kept;
     browser::BrowserOptions browserOptions = browser::browserOptionsFromDefaults(defaults);
     browserOptions.pageAddress = loaded.pageAddress;
     result = browser::readTablesFromBytesAsBrowser(bytes, browserOptions, loaded.transportCharset);
