@@ -59,7 +59,8 @@ fuzz:
 
 # A Release build with the benchmark, then the timing of the tool against other parsers and of
 # the application's preview of a big table (offscreen); BENCH_FLAGS=--quick tries it out on
-# small pages. The Python parsers are optional extras.
+# small pages. The Python parsers are optional extras. Then many small pages (the tool's -j 1
+# and -j 2, the Dask bag) and gridmint.read_html against pandas.read_html.
 bench:
 	scripts/install-deps bench
 	scripts/install-deps bench-python || echo "bench: Python lxml and pandas not installed; skipped"
@@ -67,6 +68,8 @@ bench:
 	  -DGRIDMINT_BUILD_APP=ON
 	cmake --build build-bench -j $(JOBS) --target bench_programs
 	bench/run-bench --build build-bench $(BENCH_FLAGS)
+	/usr/bin/python3 bench/batch-bench build-bench/cli/gridmint-extract
+	/usr/bin/python3 bench/python-bench --build build-bench
 
 # Samples MUTANTS small faults in the product's sources (SEED picks them) and reports which the
 # tests catch; it builds a copy in build-mutate and takes about a minute a mutant. Not in CI.

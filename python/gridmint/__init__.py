@@ -13,7 +13,8 @@ __all__ = ["FetchError", "Table", "parse", "read", "read_html"]
 
 
 def _padded(rows, width, filler):
-    return [list(row) + [filler] * (width - len(row)) for row in rows]
+    return [row if len(row) == width else list(row) + [filler] * (width - len(row))
+            for row in rows]
 
 
 def _frame(rows, columns, multi_index=False):
@@ -51,8 +52,15 @@ def _to_pandas(self, header=None):
 Table.to_pandas = _to_pandas
 
 
-def _table_text(table):
-    return "\n".join(" ".join(row) for row in table.rows)
+def _matches(pattern, rows):
+    """Whether the table's text (its rows' non-empty cells joined by spaces, the rows by line
+    breaks) matches `pattern`; a table of empty cells has no text, as in pandas. The default
+    pattern only asks whether a cell holds a character other than a line break, which needs
+    no text to be made."""
+    if pattern.pattern == ".+" and not pattern.flags & re.DOTALL:
+        return any(cell.strip("\n") for row in rows for cell in row)
+    text = "\n".join(" ".join(cell for cell in row if cell) for row in rows)
+    return pattern.search(text) is not None
 
 
 def _matches_attrs(table, attrs):
@@ -84,10 +92,9 @@ def _header_and_foot_rows(table):
     return (head or header_cells), foot
 
 
-def _cells_by_section(table, linked):
-    """The table's rows split into header, body and footer, each cell its text or, in a
+def _cells_by_section(table, rows, linked):
+    """The table's `rows` split into header, body and footer, each cell its text or, in a
     section named in `linked`, the pair (text, href or None)."""
-    rows = table.rows
     head, foot = _header_and_foot_rows(table)
     links = table.links
     parts = {"header": (0, head), "body": (head, len(rows) - foot),
@@ -97,7 +104,7 @@ def _cells_by_section(table, linked):
         if section in linked:
             out[section] = [list(zip(rows[r], links[r])) for r in range(begin, end)]
         else:
-            out[section] = [list(rows[r]) for r in range(begin, end)]
+            out[section] = rows[begin:end]
     return out
 
 
@@ -111,8 +118,8 @@ def _columns_of(header_rows):
     return [tuple(row[c] for row in padded) for c in range(width)]
 
 
-def _table_frame(table, header, linked):
-    sections = _cells_by_section(table, linked)
+def _table_frame(table, rows, header, linked):
+    sections = _cells_by_section(table, rows, linked)
     if header is None:
         head = sections["header"]
         columns = _columns_of(head) if head else None
@@ -159,11 +166,14 @@ def read_html(io, *, match=".+", attrs=None, header=None, encoding=None, extract
     else:
         tables = read(io, **options)
     pattern = re.compile(match)
-    chosen = [
-        t for t in tables
-        if pattern.search(_table_text(t)) and (attrs is None or _matches_attrs(t, attrs))
-    ]
-    if not chosen:
-        raise ValueError("No tables found")
     linked = _LINKED_SECTIONS[extract_links]
-    return [_table_frame(t, header, linked) for t in chosen]
+    frames = []
+    for table in tables:
+        if attrs is not None and not _matches_attrs(table, attrs):
+            continue
+        rows = table.rows
+        if _matches(pattern, rows):
+            frames.append(_table_frame(table, rows, header, linked))
+    if not frames:
+        raise ValueError("No tables found")
+    return frames

@@ -99,7 +99,12 @@ def tables_bag(paths, *, blocksize="64 MiB", files_per_partition=None, **options
     if options.get("browser") and options.get("encoding") is not None:
         raise ValueError("encoding with browser=True: the charset comes from the page or its "
                          "response")
-    _core.parse(b"", **options)  # the options are checked here, not on the workers
+    if options.get("links"):
+        raise ValueError("links=True: a table record holds text only, as a line of "
+                         "gridmint-extract --jsonl does; gridmint.read(path, browser=True, "
+                         "links=True) gives a page's links")
+    # The options are checked here, not on the workers.
+    _core.json_lines(os.devnull, **options)
     pieces = _pieces(_expand(paths), _bytes(blocksize))
     step = files_per_partition or 1
     groups = [pieces[i:i + step] for i in range(0, len(pieces), step)]

@@ -112,7 +112,8 @@ class TablesBag(unittest.TestCase):
     def test_bad_options_are_refused_before_any_work(self):
         for options, part in [({"spans": "none"}, "browser=True"),
                               ({"browser": True, "encoding": "koi8-r"}, "encoding"),
-                              ({"encoding": "klingon"}, "klingon")]:
+                              ({"encoding": "klingon"}, "klingon"),
+                              ({"browser": True, "links": True}, "links=True")]:
             with self.subTest(options=options):
                 with self.assertRaises(ValueError) as raised:
                     gridmint.dask.tables_bag(self.paths, **options)

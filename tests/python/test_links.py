@@ -43,6 +43,10 @@ LINK_PAGES = {
     "two head rows": """<table><thead><tr><th>Name</th><th>Town</th></tr>
       <tr><th><a href="l">given</a></th><th>place</th></tr></thead>
       <tr><td>Ann</td><td>Lund</td></tr></table>""",
+    # Tables without text are left out by the default match (white space between their tags
+    # would be text to pandas).
+    "empty tables": '<table><tr><td></td></tr></table><table><tr><td></td><td></td></tr>'
+                    '</table><table><tr><td><a href="x">x</a></td></tr></table>',
     "tfoot first": """<table><tfoot><tr><td><a href="f">end</a></td></tr></tfoot>
       <tbody><tr><td>body</td></tr></tbody></table>""",
 }
