@@ -23,6 +23,7 @@
 #include "PageLoader.h"
 #include "PreviewFile.h"
 #include "ResultDictionary.h"
+#include "Table.h"
 #include "Text.h"
 #include "WorkerJob.h"
 

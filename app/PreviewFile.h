@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "CsvReader.h"
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <memory>
 
+#include "Table.h"
 #include "Text.h"
 
 class QAbstractItemModel;

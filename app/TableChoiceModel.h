@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ResultDictionary.h"
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

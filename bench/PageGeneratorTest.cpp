@@ -33,9 +33,9 @@ Counted scan(const std::string& html) {
     for (const auto& [name, table] : parser->getResultDictionary()) {
         ++counted.tables;
         counted.rows += table.size();
-        for (const Row& row : table) {
+        for (const TableRow row : table) {
             counted.cells += row.size();
-            for (const Text& cell : row) {
+            for (const std::u16string_view cell : row) {
                 for (const char16_t c : cell) {
                     counted.replacementSeen |= c == u'\xFFFD';
                     counted.nonAsciiSeen |= c > 0x7F;

@@ -17,20 +17,21 @@ std::vector<std::size_t> linkedColumns(const TableLinks& links) {
 }
 
 // The first row's cell in a link column, beside the cell holding `text`.
-Text headerLabel(const Text& text, const CellLink* link) {
+Text headerLabel(std::u16string_view text, const CellLink* link) {
     if (link && !link->inHeaderCell) return link->address;
-    return text.empty() ? Text(u"(link)") : text + u" (link)";
+    return text.empty() ? Text(u"(link)") : Text(text) + u" (link)";
 }
 
-// `row` with its link columns; `next` walks the row's links, which come in column order.
-Row withLinks(Row row, std::size_t rowIndex, const std::vector<std::size_t>& columns,
-              const TableLinks& links, std::size_t& next) {
-    if (rowIndex == 0) row.resize(std::max(row.size(), columns.back() + 1));
-    Row out;
-    out.reserve(row.size() + columns.size());
+// Appends `row` with its link columns to `out`; `next` walks the row's links, which come in
+// column order. The first row is padded to reach the last link column.
+void appendWithLinks(Table& out, TableRow row, std::size_t rowIndex,
+                     const std::vector<std::size_t>& columns, const TableLinks& links,
+                     std::size_t& next) {
+    const std::size_t width = rowIndex == 0 ? std::max(row.size(), columns.back() + 1) : row.size();
     auto linked = columns.begin();
-    for (std::size_t c = 0; c < row.size(); ++c) {
-        out.push_back(std::move(row[c]));
+    for (std::size_t c = 0; c < width; ++c) {
+        const std::u16string_view text = c < row.size() ? row[c] : std::u16string_view();
+        out.appendCell(text);
         if (linked == columns.end() || *linked != c) continue;
         ++linked;
         const CellLink* link = nullptr;
@@ -38,12 +39,12 @@ Row withLinks(Row row, std::size_t rowIndex, const std::vector<std::size_t>& col
             link = &links[next++];
         }
         if (rowIndex == 0) {
-            out.push_back(headerLabel(out.back(), link));
+            out.appendCell(headerLabel(text, link));
         } else {
-            out.push_back(link ? link->address : Text());
+            out.appendCell(link ? std::u16string_view(link->address) : std::u16string_view());
         }
     }
-    return out;
+    out.endRow();
 }
 
 }  // namespace
@@ -51,12 +52,14 @@ Row withLinks(Row row, std::size_t rowIndex, const std::vector<std::size_t>& col
 Table withLinkColumns(Table table, const TableLinks& links) {
     if (links.empty() || table.empty()) return table;
     const std::vector<std::size_t> columns = linkedColumns(links);
+    Table out;
+    out.reserve(table.cellCount() + table.size() * columns.size(), table.textSize());
     std::size_t next = 0;
     for (std::size_t r = 0; r < table.size(); ++r) {
         while (next < links.size() && links[next].row < r) ++next;
-        table[r] = withLinks(std::move(table[r]), r, columns, links, next);
+        appendWithLinks(out, table[r], r, columns, links, next);
     }
-    return table;
+    return out;
 }
 
 }  // namespace gridmint

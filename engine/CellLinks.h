@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

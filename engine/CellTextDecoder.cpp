@@ -232,47 +232,60 @@ void writeText(std::u16string_view text, FlatTextWriter& out) {
 Text CellTextDecoder::decode(const char* buffer, size_t length, bool returnsAreSeparators) {
     if (length == 0) return Text();
     const std::string_view bytes(buffer, length);
-    if (written_.size() < length) written_.resize(length);
+    const auto room = [this](size_t units) {
+        if (written_.size() < units) written_.resize(units);
+        return written_.data();
+    };
+    size_t size = 0;
+    bool written = false;
     if (useEncoding_ == encoding::utf8) {
-        FlatTextWriter out(written_.data(), returnsAreSeparators);
-        if (writeUtf8Run(bytes, out)) return result(out.finish());
+        FlatTextWriter out(room(length), returnsAreSeparators);
+        written = writeUtf8Run(bytes, out);
+        if (written) size = out.finish();
     }
-    return decodeOnGeneralRoad(bytes, returnsAreSeparators);
+    if (!written) size = writeOnGeneralRoad(bytes, returnsAreSeparators, room);
+    return Text(written_.data(), size);
 }
 
-Text CellTextDecoder::decode(PaddedBytes bytes, bool returnsAreSeparators) {
-    if (bytes.empty()) return Text();
-    // Room for the last block's 16 units, stored whole wherever they end.
-    const size_t room = bytes.size() + PaddedBytes::readablePastEnd;
-    if (written_.size() < room) written_.resize(room);
+template <class Room>
+size_t CellTextDecoder::write(PaddedBytes bytes, bool returnsAreSeparators, Room room) {
+    if (bytes.empty()) return 0;
     if (useEncoding_ == encoding::utf8) {
-        FlatTextWriter out(written_.data(), returnsAreSeparators);
+        // Room for the last block's 16 units, stored whole wherever they end.
+        FlatTextWriter out(room(bytes.size() + PaddedBytes::readablePastEnd), returnsAreSeparators);
 #if defined(__SSE2__)
-        if (writeUtf8RunInBlocks(bytes, out)) return result(out.finish());
+        if (writeUtf8RunInBlocks(bytes, out)) return out.finish();
 #else
-        if (writeUtf8Run(bytes.view(), out)) return result(out.finish());
+        if (writeUtf8Run(bytes.view(), out)) return out.finish();
 #endif
     }
-    return decodeOnGeneralRoad(bytes.view(), returnsAreSeparators);
+    return writeOnGeneralRoad(bytes.view(), returnsAreSeparators, room);
 }
 
 // Other encodings, and bytes that are not strict UTF-8: decoded whole first, then written.
-Text CellTextDecoder::decodeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators) {
+template <class Room>
+size_t CellTextDecoder::writeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators,
+                                           Room room) {
     decodeBytes(bytes, decoded_);
-    if (written_.size() < decoded_.size()) written_.resize(decoded_.size());
-    FlatTextWriter out(written_.data(), returnsAreSeparators);
+    FlatTextWriter out(room(decoded_.size()), returnsAreSeparators);
     writeText(decoded_, out);
     if (decoded_.size() >= hugeCell) Text().swap(decoded_);
-    return result(out.finish());
+    return out.finish();
 }
 
-// The first `size` units of the working buffer, for a huge cell: it takes the buffer itself,
-// so the kept text is not a second copy of it alongside the first.
-Text CellTextDecoder::takeWritten(size_t size) {
-    Text taken;
-    taken.swap(written_);
-    taken.resize(size);
-    return taken;
+Text CellTextDecoder::decode(PaddedBytes bytes, bool returnsAreSeparators) {
+    const size_t size = write(bytes, returnsAreSeparators, [this](size_t units) {
+        if (written_.size() < units) written_.resize(units);
+        return written_.data();
+    });
+    Text text(written_.data(), size);
+    if (written_.size() >= hugeCell) Text().swap(written_);
+    return text;
+}
+
+void CellTextDecoder::decodeInto(PaddedBytes bytes, bool returnsAreSeparators, Table& table) {
+    table.finishCell(write(bytes, returnsAreSeparators,
+                           [&table](size_t units) { return table.cellRoom(units); }));
 }
 
 void CellTextDecoder::releaseBuffers() {

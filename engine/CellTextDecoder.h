@@ -8,6 +8,7 @@
 
 #include "Defaults.h"
 #include "PaddedBytes.h"
+#include "Table.h"
 #include "Text.h"
 #include "TextCodec.h"
 
@@ -21,25 +22,27 @@ class CellTextDecoder {
     Text decode(const char* buffer, size_t length, bool returnsAreSeparators);
     // The same text, read in 16-byte blocks where the bytes' readable tail allows it.
     Text decode(PaddedBytes bytes, bool returnsAreSeparators);
+    // The same text, written in place as the next cell of `table`.
+    void decodeInto(PaddedBytes bytes, bool returnsAreSeparators, Table& table);
 
     // Gives back the working buffers, which grow to the largest cell decoded.
     void releaseBuffers();
 
   private:
     static constexpr size_t hugeCell = size_t{1} << 20;  // code units
-    // The first `size` units of the working buffer as the cell's text.
-    Text result(size_t size) {
-        return size < hugeCell ? Text(written_.data(), size) : takeWritten(size);
-    }
-    Text takeWritten(size_t size);
-    Text decodeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators);
+    // Writes the text of `bytes` where `room(units)` says, which gives room for that many
+    // code units; returns how many it wrote.
+    template <class Room>
+    size_t write(PaddedBytes bytes, bool returnsAreSeparators, Room room);
+    template <class Room>
+    size_t writeOnGeneralRoad(std::string_view bytes, bool returnsAreSeparators, Room room);
     void decodeBytes(std::string_view bytes, Text& out);
 
     TextEncoding useEncoding_;
     const Defaults& defaults_;
     TextDecoder documentDecoder_;
-    // Working buffers reused from cell to cell, so a cell costs at most one allocation, of
-    // exactly its text's length: the decoded text (general road only), and the text written.
+    // Working buffers reused from cell to cell: the decoded text (general road only), and the
+    // text written when it is not written in place.
     Text decoded_;
     Text written_;
 };

@@ -400,10 +400,10 @@ class RecordWriter {
             *p++ = '\n';
         }
         const bool onlyCell = row.size() == 1;
-        const auto* cell = row.data();
-        const auto* const cellsEnd = cell + row.size();
-        for (bool firstCell = true; cell != cellsEnd; ++cell, firstCell = false) {
-            const std::u16string_view text = *cell;
+        const size_t cells = row.size();
+        for (size_t c = 0; c < cells; ++c) {
+            const bool firstCell = c == 0;
+            const std::u16string_view text = row[c];
             const size_t room = cellRoom(text.size());
             if (static_cast<size_t>(limit - p) < room) [[unlikely]] {
                 if (room > ChunkedOutput::maxRoom) {

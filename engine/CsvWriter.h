@@ -7,6 +7,7 @@
 
 #include "CsvDialect.h"
 #include "OutputSink.h"
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

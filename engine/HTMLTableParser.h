@@ -15,6 +15,7 @@
 #include "Defaults.h"
 #include "PaddedBytes.h"
 #include "ResultDictionary.h"
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {
@@ -56,7 +57,8 @@ class HTMLTableParser {
     HTMLTableParser& operator=(const HTMLTableParser&) = delete;
 
     // Collection, driven by the scan pass.
-    void endTableData(Text cell);
+    // Decodes a cell's collected bytes into the next cell of the row being built.
+    void endTableData(PaddedBytes cellBytes);
     void endTableRow();
     void endTable();
     Text getCurrentClassOrId();
@@ -89,10 +91,8 @@ class HTMLTableParser {
     bool isScriptOrComment = false;
     long noNameCounter = 0;
     ResultDictionary resultDictionary;
-    std::optional<Table> currentRowArray;
-    std::optional<Row> currentDataArray;
-
-    size_t lastRowSize = 0;  // cells of the last row ended, to size the next one
+    // The table being built; the cells after its last row are the row being built.
+    Table currentRowArray;
     CellTextDecoder cellDecoder;
 
     friend class ScanPass;

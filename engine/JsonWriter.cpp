@@ -84,15 +84,13 @@ void writeAscii(ChunkedOutput& out, std::string_view text) {
 }
 
 // The room a row takes at most, separators and brackets included.
-size_t rowRoom(const Row& row) {
-    size_t units = 0;
-    for (const Text& cell : row) units += cell.size();
-    return units * maxBytesPerUnit + row.size() * 3 + 3 + utf8::blockSlack;
+size_t rowRoom(TableRow row) {
+    return row.textSize() * maxBytesPerUnit + row.size() * 3 + 3 + utf8::blockSlack;
 }
 
 // Most rows fit in one piece of the output: their cells are then written back to back with
 // one reserve, and only longer rows go cell by cell.
-void writeRow(ChunkedOutput& out, const Row& row, bool first) {
+void writeRow(ChunkedOutput& out, TableRow row, bool first) {
     const size_t room = rowRoom(row);
     if (room > ChunkedOutput::maxRoom) {
         if (!first) writeByte(out, ',');
@@ -116,7 +114,7 @@ void writeRow(ChunkedOutput& out, const Row& row, bool first) {
 }
 
 // A row some of whose cells have links, which `next` walks in column order.
-void writeLinkedRow(ChunkedOutput& out, const Row& row, size_t rowIndex, const TableLinks& links,
+void writeLinkedRow(ChunkedOutput& out, TableRow row, size_t rowIndex, const TableLinks& links,
                     size_t& next, bool first) {
     if (!first) writeByte(out, ',');
     writeByte(out, '[');
@@ -184,9 +182,8 @@ size_t plainSize(const ResultDictionary& result) {
     size_t size = 2;
     for (const auto& [name, table] : result) {
         size += name.size() + 5;
-        for (const Row& row : table) {
-            size += row.size() * 3 + 3;
-            for (const Text& cell : row) size += cell.size();
+        for (TableRow row : table) {
+            size += row.size() * 3 + 3 + row.textSize();
         }
     }
     return size;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint {

@@ -290,7 +290,7 @@ void ScanPass::startAttributeValue(AttributeEvent event, unsigned char b, bool i
 }
 
 void ScanPass::endCell() {
-    parser_.endTableData(parser_.unescapedStringFromBuffer(cellText_.padded(), true));
+    parser_.endTableData(cellText_.padded());
     cellText_.clear();
     inCell_ = false;
 }

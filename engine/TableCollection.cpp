@@ -3,7 +3,9 @@
 // One row and one table are being built at any time; the scan calls these operations at
 // cell, row and table end tags without regard to nesting or order. A row exists only once it
 // has a cell and a table is stored only once it has a row, so no stored table or row is empty.
-// What is still being built when the scan ends is dropped.
+// What is still being built when the scan ends is dropped. The table being built is packed
+// (Table.h): each cell's text is written straight into its buffer, and the cells after its
+// last row are the row being built.
 #include <string>
 
 #include "HTMLTableParser.h"
@@ -11,28 +13,20 @@
 
 namespace gridmint {
 
-void HTMLTableParser::endTableData(Text cell) {
-    if (!currentDataArray) {
-        currentDataArray.emplace();
-        // Rows of a table are usually alike: room for as many cells as the last row had.
-        currentDataArray->reserve(lastRowSize);
-    }
-    currentDataArray->push_back(std::move(cell));
+void HTMLTableParser::endTableData(PaddedBytes cellBytes) {
+    cellDecoder.decodeInto(cellBytes, true, currentRowArray);
 }
 
 void HTMLTableParser::endTableRow() {
-    if (!currentDataArray) return;
-    if (!currentRowArray) currentRowArray.emplace();
-    lastRowSize = currentDataArray->size();
-    currentRowArray->push_back(std::move(*currentDataArray));
-    currentDataArray.reset();
+    if (currentRowArray.pendingCells() != 0) currentRowArray.endRow();
 }
 
 // The row being built, if any, stays: its cells become the start of the next row ended.
 void HTMLTableParser::endTable() {
-    if (!currentRowArray) return;
-    resultDictionary.insertUnderUniqueName(getCurrentClassOrId(), std::move(*currentRowArray));
-    currentRowArray.reset();
+    if (currentRowArray.empty()) return;
+    Table rowBeingBuilt = currentRowArray.takePendingCells();
+    resultDictionary.insertUnderUniqueName(getCurrentClassOrId(), std::move(currentRowArray));
+    currentRowArray = std::move(rowBeingBuilt);
 }
 
 // The id of the last table start tag that had one (an empty id counts), else its class,
@@ -54,8 +48,7 @@ void HTMLTableParser::resetCollection() {
     currentTableClass.reset();
     currentTableId.reset();
     resultDictionary = ResultDictionary();
-    currentRowArray.reset();
-    currentDataArray.reset();
+    currentRowArray = Table();
 }
 
 }  // namespace gridmint

@@ -1,5 +1,6 @@
-// Basic value types of the engine: text as UTF-16 code units, tables as rows of cell texts,
-// and the numbers that name text encodings.
+// Basic value types of the engine: text as UTF-16 code units, a row of separately held cell
+// texts (as builders gather them; a finished table is packed, see Table.h), and the numbers
+// that name text encodings.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,6 @@ namespace gridmint {
 // A numeric character reference yields one code unit, so lone surrogates can occur.
 using Text = std::u16string;
 using Row = std::vector<Text>;
-using Table = std::vector<Row>;
 
 // A text encoding number; 0 means none. Encodings outside the basic set are held as their
 // Core Foundation number with bit 31 set, which is what stored settings and peers expect.

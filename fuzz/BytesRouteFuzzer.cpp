@@ -57,8 +57,8 @@ void requireBrowserReading(std::string_view page) {
     std::set<Text> names;
     for (const auto& [name, table] : first.tables) {
         require(names.insert(name).second, "browser reading: two tables share a name");
-        for (const Row& row : table) {
-            for (const Text& cell : row) {
+        for (const TableRow row : table) {
+            for (const std::u16string_view cell : row) {
                 if (cell.empty()) continue;
                 for (const char16_t end : {cell.front(), cell.back()})
                     require(

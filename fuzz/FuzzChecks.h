@@ -61,9 +61,9 @@ inline void requireWellFormed(const ResultDictionary& tables) {
         require(names.insert(name).second, "two tables share a name");
         require(tables.find(name) == &table, "a table is not found under its own name");
         require(!table.empty(), "a stored table has no row");
-        for (const Row& row : table) {
+        for (const TableRow row : table) {
             require(!row.empty(), "a stored row has no cell");
-            for (const Text& cell : row) requireCellText(cell);
+            for (const std::u16string_view cell : row) requireCellText(cell);
         }
     }
     require(names.size() == tables.size(), "table count differs from name count");

@@ -32,7 +32,7 @@ Text textFromPython(const py::handle& string) {
     return text;
 }
 
-py::list rowToPython(const Row& row) {
+py::list rowToPython(TableRow row) {
     py::list cells(row.size());
     for (size_t c = 0; c < row.size(); ++c) cells[c] = toPython(row[c]);
     return cells;

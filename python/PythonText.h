@@ -11,6 +11,7 @@
 #include "CellLinks.h"
 #include "ResultDictionary.h"
 #include "SpanLayout.h"
+#include "Table.h"
 #include "Text.h"
 
 namespace gridmint::python {
@@ -32,7 +33,7 @@ py::str toPython(std::u16string_view text);
 // A str as UTF-16 code units, lone surrogates included, without going through UTF-8.
 Text textFromPython(const py::handle& string);
 
-py::list rowToPython(const Row& row);
+py::list rowToPython(TableRow row);
 py::list rowsToPython(const Table& table);
 
 // Per row of `table`, per cell, the address of its link or None.

@@ -140,7 +140,7 @@ Options parseOptions(const QApplication& application) {
 class NoPageLoader : public PageLoader {
   public:
     PageLoad load(const std::u16string&, const Defaults&, const std::atomic<bool>&) override {
-        return {nullptr, "the benchmark opens no address"};
+        return PageLoad::failed("the benchmark opens no address");
     }
 };
 

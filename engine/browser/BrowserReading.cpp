@@ -46,9 +46,9 @@ ResultDictionary namedTables(std::vector<BrowserTable>& tables) {
     for (BrowserTable& table : tables) {
         Text base =
             table.named ? std::move(table.name) : u"noclass " + fromUtf8(std::to_string(++unnamed));
-        result.insertUnderUniqueName(std::move(base),
-                                     Table(std::make_move_iterator(table.rows.begin()),
-                                           std::make_move_iterator(table.rows.end())));
+        Table packed = Table::fromRows(table.rows);
+        std::vector<Row>().swap(table.rows);  // each table's rows go as soon as it is packed
+        result.insertUnderUniqueName(std::move(base), std::move(packed));
     }
     return result;
 }

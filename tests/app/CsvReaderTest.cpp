@@ -27,9 +27,8 @@ Records toList(const CsvRecords& records) {
 gridmint::Table toTable(const Records& records) {
     gridmint::Table table;
     for (const QStringList& record : records) {
-        gridmint::Row row;
-        for (const QString& field : record) row.push_back(field.toStdU16String());
-        table.push_back(row);
+        for (const QString& field : record) table.appendCell(field.toStdU16String());
+        table.endRow();
     }
     return table;
 }

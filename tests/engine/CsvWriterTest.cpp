@@ -247,13 +247,14 @@ Table randomTable(std::mt19937& random) {
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> count(1, 6);
     std::uniform_int_distribution<int> length(0, 24);
-    Table table(static_cast<size_t>(count(random)));
-    for (Row& row : table) {
+    std::vector<Row> rows(static_cast<size_t>(count(random)));
+    for (Row& row : rows) {
         row.resize(static_cast<size_t>(count(random)));
         for (Text& cell : row) {
             for (int n = length(random); n > 0; --n) cell += pieces[pick(random)];
         }
     }
+    const Table table = Table::fromRows(rows);
     return table;
 }
 
@@ -290,13 +291,13 @@ TEST(CsvWriter, unitThatMattersAtEveryPosition) {
             for (size_t at = 0; at < length; ++at) {
                 Text cell(length, u'k');
                 cell[at] = unit;
-                table.push_back({cell});
-                table.push_back({u"x", cell});
+                table.appendRow({cell});
+                table.appendRow({u"x", cell});
                 for (size_t other = 0; other < length; ++other) {
                     if (other == at || length % 7 != 5 || length > 19) continue;  // 5, 12, 19
                     Text mixed = cell;
                     mixed[other] = u'\u00FC';
-                    table.push_back({mixed});
+                    table.appendRow({mixed});
                 }
             }
         }
@@ -343,12 +344,15 @@ TEST(CsvWriter, streamedInBoundedChunks) {
         {"pairsEven", {{emoji}}},
         {"pairsOdd", {{u"a" + emoji}}},
         {"quotesDoubled", {{Text(300'000, u'"')}}},
-        {"wideRecord", {Row(60'000, u"Z\u00FCrich \u6771")}},
-        {"manyRecords", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
-        {"longGuardedCells", Table(3, Row{u"=" + Text(200'000, u'x'), u"-1"})},
+        {"wideRecord", Table::fromRows({Row(60'000, u"Z\u00FCrich \u6771")})},
+        {"manyRecords",
+         Table::fromRows(std::vector<Row>(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"}))},
+        {"longGuardedCells",
+         Table::fromRows(std::vector<Row>(3, Row{u"=" + Text(200'000, u'x'), u"-1"}))},
         // Under minimal quoting each of these is quoted after it is written, at every place
         // relative to the end of a chunk.
-        {"quotedAfterWriting", Table(30'000, Row{u"more than sixteen units, then a comma"})},
+        {"quotedAfterWriting",
+         Table::fromRows(std::vector<Row>(30'000, Row{u"more than sixteen units, then a comma"}))},
     };
     // Each option is on in at least one of these, and each separator is used.
     const CsvDialect dialects[] = {
@@ -368,7 +372,7 @@ TEST(CsvWriter, streamedInBoundedChunks) {
 }
 
 TEST(CsvWriter, refusedChunkStopsTheWriter) {
-    const Table table(100'000, Row{u"abc", u"\u00E9"});
+    const Table table = Table::fromRows(std::vector<Row>(100'000, Row{u"abc", u"\u00E9"}));
     int calls = 0;
     const bool whole = writeCsvUtf8FromArrays(table, [&calls](std::string_view) {
         ++calls;

@@ -117,29 +117,31 @@ class HostileDocuments : public ::testing::Test {
         for (const auto& [name, table] : result) {
             EXPECT_TRUE(names.insert(name).second) << "two tables named " << toUtf8(name);
             EXPECT_FALSE(table.empty()) << "a table without rows";
-            for (const Row& row : table) {
+            for (const TableRow row : table) {
                 EXPECT_FALSE(row.empty()) << "a row without cells";
-                for (const Text& cell : row) {
+                for (const std::u16string_view cell : row) {
                     if (cell.empty()) continue;
                     EXPECT_FALSE(isWhiteSpace(cell.front()) || isWhiteSpace(cell.back()))
                         << "untrimmed cell " << toUtf8(cell);
-                    EXPECT_EQ(cell.find_first_of(u"\r\n"), Text::npos) << "line break in a cell";
+                    EXPECT_EQ(cell.find_first_of(u"\r\n"), cell.npos) << "line break in a cell";
                 }
             }
         }
     }
 
     // The only cell of a table stored under `name`, or nothing when the table is not so.
-    static const Text* singleCell(const ResultDictionary::Entry& entry, const Text& name) {
+    static std::optional<std::u16string_view> singleCell(const ResultDictionary::Entry& entry,
+                                                         const Text& name) {
         EXPECT_TRUE(entry.first == name) << toUtf8(entry.first);
         const Table& table = entry.second;
         EXPECT_TRUE(table.size() == 1 && table[0].size() == 1) << "not a table of one cell";
-        return table.size() == 1 && table[0].size() == 1 ? &table[0][0] : nullptr;
+        if (table.size() == 1 && table[0].size() == 1) return table[0][0];
+        return std::nullopt;
     }
 
     static void expectSingleCell(const ResultDictionary::Entry& entry, const Text& name,
                                  const Text& cell) {
-        if (const Text* only = singleCell(entry, name)) {
+        if (const auto only = singleCell(entry, name)) {
             EXPECT_TRUE(*only == cell) << toUtf8(*only).substr(0, 200);
         }
     }
@@ -147,7 +149,7 @@ class HostileDocuments : public ::testing::Test {
     static void expectSingleCell(const ResultDictionary::Entry& entry, const Text& name,
                                  std::u16string_view head, std::u16string_view piece,
                                  size_t times) {
-        if (const Text* only = singleCell(entry, name)) {
+        if (const auto only = singleCell(entry, name)) {
             EXPECT_TRUE(isRepeated(*only, head, piece, times)) << toUtf8(*only).substr(0, 200);
         }
     }
@@ -214,7 +216,7 @@ TEST_F(HostileDocuments, tablesWithoutEndTagsGatherIntoOne) {
     EXPECT_TRUE(result.at(0).first == u"noclass 1");
     const Table& table = result.at(0).second;
     ASSERT_EQ(table.size(), tables);
-    for (const Row& row : table) ASSERT_TRUE(row == Row{u"c"});
+    for (const TableRow row : table) ASSERT_TRUE(row.toTexts() == Row{u"c"});
 }
 
 TEST_F(HostileDocuments, manyTablesWithOneIdGetNumberedNames) {

@@ -103,7 +103,7 @@ TEST(JsonWriter, shapesOfResults) {
 
 TEST(JsonWriter, largeTableGrowsTheBuffer) {
     // Escapes make the output far larger than the first guess; the writer must keep all of it.
-    Table table(2000, Row(5, Text(20, u'\x01')));
+    const Table table = Table::fromRows(std::vector<Row>(2000, Row(5, Text(20, u'\x01'))));
     ResultDictionary result;
     result.insert(u"big", table);
     const std::string json = jsonFromResult(result);
@@ -186,10 +186,11 @@ TEST(JsonWriter, randomCellsMatchUnitByUnitWriting) {
     std::mt19937 random(20240612);
     for (int round = 0; round < 200; ++round) {
         ResultDictionary result;
-        Table table(1 + round % 7);
-        for (Row& row : table) {
-            row.resize(1 + round % 5);
-            for (Text& cell : row) cell = randomCell(random, 40);
+        Table table;
+        for (int row = 0; row < 1 + round % 7; ++row) {
+            for (int cell = 0; cell < 1 + round % 5; ++cell)
+                table.appendCell(randomCell(random, 40));
+            table.endRow();
         }
         result.insert(randomCell(random, 20), table);
         ASSERT_EQ(jsonFromResult(result), referenceJson(result)) << "round " << round;
@@ -222,8 +223,9 @@ TEST(JsonWriter, streamedInBoundedChunks) {
         {"pairsOdd", {{u"a" + emoji}}},
         {"controlsEscapedSixfold", {{Text(100'000, u'\x01')}}},
         {"quotesEscapedTwofold", {{Text(300'000, u'"')}}},
-        {"wideRow", {Row(30'000, u"Z\u00FCrich \u6771")}},
-        {"manyRows", Table(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"})},
+        {"wideRow", Table::fromRows({Row(30'000, u"Z\u00FCrich \u6771")})},
+        {"manyRows",
+         Table::fromRows(std::vector<Row>(40'000, Row{u"75.5%", u"caf\u00E9", u"x\"y"}))},
     };
     for (const LongCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,7 +245,7 @@ TEST(JsonWriter, streamedInBoundedChunks) {
 
 TEST(JsonWriter, refusedChunkStopsTheWriter) {
     ResultDictionary result;
-    result.insert(u"t", Table(100'000, Row{u"abc", u"\u00E9"}));
+    result.insert(u"t", Table::fromRows(std::vector<Row>(100'000, Row{u"abc", u"\u00E9"})));
     int calls = 0;
     const bool whole = writeJsonFromResult(result, [&calls](std::string_view) {
         ++calls;
