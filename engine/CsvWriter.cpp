@@ -9,6 +9,7 @@
 #include "CsvWriter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -159,11 +160,12 @@ char* writeCellByUnit(char* p, const char16_t* s, const char16_t* end, char sepa
 // One bit per byte of `bytes`, code units narrowed by unsigned saturation, for the units that
 // minimal quoting quotes a field for: the separator, a double quote, CR and LF. Saturation
 // turns every unit above U+00FF into 0x00 or 0xFF, so none of them is taken for one of these.
-[[gnu::always_inline]] inline unsigned breakerLanes(__m128i bytes, char separator) {
+// `separators` holds the separator in every byte.
+[[gnu::always_inline]] inline unsigned breakerLanes(__m128i bytes, __m128i separators) {
     const auto lanesOf = [bytes](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(lanesOf(separator), lanesOf('"')),
-                                       _mm_or_si128(lanesOf('\r'), lanesOf('\n')))));
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, separators), lanesOf('"')),
+                     _mm_or_si128(lanesOf('\r'), lanesOf('\n')))));
 }
 
 // Writes the units of lanes [first, count) of a block that starts at `base`: the plain runs
@@ -213,8 +215,8 @@ struct ShortCell {
 };
 
 template <size_t half>
-[[gnu::always_inline]] inline ShortCell readShortCell(const char16_t* s, size_t n, char separator,
-                                                      bool findBreakers) {
+[[gnu::always_inline]] inline ShortCell readShortCell(const char16_t* s, size_t n,
+                                                      __m128i separators, bool findBreakers) {
     __m128i bytes;
     if constexpr (half == 8) {
         bytes = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
@@ -226,7 +228,7 @@ template <size_t half>
         bytes = _mm_packus_epi16(units, units);
     }
     return {bytes, utf8::rejectedUnits(bytes, csvPlain),
-            findBreakers && breakerLanes(bytes, separator) != 0};
+            findBreakers && breakerLanes(bytes, separators) != 0};
 }
 
 // Writes the UTF-8 of the cell read as `cell`: a plain cell as its two halves, overlapping as
@@ -253,7 +255,8 @@ template <size_t half>
 // Writes the UTF-8 of a cell of more than 16 code units, sixteen at a time; the last block is
 // the cell's last sixteen units, of which those already written are skipped.
 template <bool findBreakers>
-char* writeLongCell(char* p, const char16_t* s, const char16_t* end, char separator, bool& breaks) {
+char* writeLongCell(char* p, const char16_t* s, const char16_t* end, __m128i separators,
+                    bool& breaks) {
     alignas(16) char narrowed[32];
     const auto readBlock = [](const char16_t* at) {
         return _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)),
@@ -261,7 +264,7 @@ char* writeLongCell(char* p, const char16_t* s, const char16_t* end, char separa
     };
     while (end - s >= 16) {
         const __m128i bytes = readBlock(s);
-        if constexpr (findBreakers) breaks |= breakerLanes(bytes, separator) != 0;
+        if constexpr (findBreakers) breaks |= breakerLanes(bytes, separators) != 0;
         const unsigned stops = utf8::rejectedUnits(bytes, csvPlain);
         if (stops == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
@@ -277,12 +280,29 @@ char* writeLongCell(char* p, const char16_t* s, const char16_t* end, char separa
     const size_t first = static_cast<size_t>(s - base);
     const unsigned fresh = 0xFFFFu & (~0u << first);
     const __m128i bytes = readBlock(base);
-    if constexpr (findBreakers) breaks |= (breakerLanes(bytes, separator) & fresh) != 0;
+    if constexpr (findBreakers) breaks |= (breakerLanes(bytes, separators) & fresh) != 0;
     _mm_store_si128(reinterpret_cast<__m128i*>(narrowed), bytes);
     writeBlock(p, base, narrowed, utf8::rejectedUnits(bytes, csvPlain) & fresh, first, 16, end);
     return p;
 }
 #endif
+
+// The separator, and under SSE2 the separator in every byte, as the block tests take it.
+struct Separator {
+    explicit Separator(char c)
+        : byte(c)
+#if defined(__SSE2__)
+          ,
+          lanes(_mm_set1_epi8(c))
+#endif
+    {
+    }
+
+    char byte;
+#if defined(__SSE2__)
+    __m128i lanes;
+#endif
+};
 
 // Writes the opening of a field: a double quote when `quoted`, then the guard mark when
 // `guarded`. Both are stored unconditionally and kept or not, since what follows overwrites
@@ -307,24 +327,44 @@ char* quoteWrittenField(char* start, char* end) {
     return end + 2;
 }
 
+// startsFormula as one bit test: the starters lie between tab (9) and "@" (64), so the unit
+// less 9 indexes a 64-bit set of them. No branch, since first units vary from cell to cell.
+constexpr bool startsFormulaUnbranched(char16_t unit) {
+    constexpr uint64_t starters = (1ull << (u'\t' - 9)) | (1ull << (u'\r' - 9)) |
+                                  (1ull << (u'+' - 9)) | (1ull << (u'-' - 9)) |
+                                  (1ull << (u'=' - 9)) | (1ull << (u'@' - 9));
+    const uint32_t index = static_cast<uint32_t>(unit) - 9u;
+    return (index < 64) & static_cast<bool>((starters >> (index & 63)) & 1);
+}
+
+constexpr bool unbranchedFormulaTestAgrees() {
+    for (uint32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        const auto u = static_cast<char16_t>(unit);
+        if (startsFormulaUnbranched(u) != startsFormula(u)) return false;
+    }
+    return true;
+}
+static_assert(unbranchedFormulaTestAgrees());
+
 // Writes the field of `cell` at p, which has room for it (see cellRoom); returns its end.
 // Under minimal quoting the field is written as the test for quoting reads it: a cell of up
 // to sixteen units is tested before it is written, and a longer one is written unquoted and
 // moved over for the opening quote when a unit turns out to need it.
 template <CsvQuoting quoting, bool guardFormulas>
-char* writeField(char* p, std::u16string_view cell, char separator, bool onlyCell) {
+char* writeField(char* p, const Text& cell, const Separator& separator, bool onlyCell) {
     constexpr bool minimal = quoting == CsvQuoting::minimal;
     const char16_t* const s = cell.data();
     const size_t n = cell.size();
-    const bool guarded = guardFormulas && n > 0 && startsFormula(s[0]);
+    // An empty cell's first unit is its terminating NUL, which starts no formula.
+    const bool guarded = guardFormulas && startsFormulaUnbranched(s[0]);
 #if defined(__SSE2__)
     if (n >= 8 && n <= 16) {
-        const ShortCell read = readShortCell<8>(s, n, separator, minimal);
+        const ShortCell read = readShortCell<8>(s, n, separator.lanes, minimal);
         const bool quoted = !minimal || read.breaks;
         return closeField(writeShortCell<8>(openField(p, quoted, guarded), s, n, read), quoted);
     }
     if (n >= 4 && n < 8) {
-        const ShortCell read = readShortCell<4>(s, n, separator, minimal);
+        const ShortCell read = readShortCell<4>(s, n, separator.lanes, minimal);
         const bool quoted = !minimal || read.breaks;
         return closeField(writeShortCell<4>(openField(p, quoted, guarded), s, n, read), quoted);
     }
@@ -334,12 +374,12 @@ char* writeField(char* p, std::u16string_view cell, char separator, bool onlyCel
     bool breaks = false;
 #if defined(__SSE2__)
     if (n > 16) {
-        p = writeLongCell<minimal>(p, s, s + n, separator, breaks);
+        p = writeLongCell<minimal>(p, s, s + n, separator.lanes, breaks);
     } else {
-        p = writeCellByUnit<minimal>(p, s, s + n, separator, breaks);
+        p = writeCellByUnit<minimal>(p, s, s + n, separator.byte, breaks);
     }
 #else
-    p = writeCellByUnit<minimal>(p, s, s + n, separator, breaks);
+    p = writeCellByUnit<minimal>(p, s, s + n, separator.byte, breaks);
 #endif
     if constexpr (!minimal) return closeField(p, true);
     if (breaks || (n == 0 && onlyCell)) return quoteWrittenField(start, p);
@@ -390,7 +430,7 @@ class RecordWriter {
     // The row's cells and the writer's state are held in locals: every byte stored through
     // the write position could alias them otherwise, and they would be read again per field.
     void write(const auto& row, bool first) {
-        const char separator = separator_;
+        const Separator separator = separator_;
         const char* const limit = limit_;
         char* p = p_;
         if (!first) {
@@ -408,16 +448,17 @@ class RecordWriter {
             if (static_cast<size_t>(limit - p) < room) [[unlikely]] {
                 if (room > ChunkedOutput::maxRoom) {
                     out_.commit(p);
-                    writeFieldInPieces(out_, firstCell ? '\0' : separator, text,
-                                       frameOf<quoting, guardFormulas>(text, separator, onlyCell));
+                    writeFieldInPieces(
+                        out_, firstCell ? '\0' : separator.byte, text,
+                        frameOf<quoting, guardFormulas>(text, separator.byte, onlyCell));
                     p = out_.reserve(0);
                     continue;
                 }
                 p = makeRoom(p, room);
             }
-            *p = separator;
+            *p = separator.byte;
             p += !firstCell;
-            p = writeField<quoting, guardFormulas>(p, text, separator, onlyCell);
+            p = writeField<quoting, guardFormulas>(p, *cell, separator, onlyCell);
         }
         p_ = p;
     }
@@ -432,7 +473,7 @@ class RecordWriter {
     }
 
     ChunkedOutput& out_;
-    const char separator_;
+    const Separator separator_;
     const bool crlf_;
     const char* const limit_;
     char* p_;
@@ -487,9 +528,13 @@ bool writeCsvUtf8FromArrays(const Table& table, const OutputSink& sink, const Cs
     return out.finish();
 }
 
+// A table that fits in one chunk of the output reaches the string in one append, which
+// allocates it at its size; sizing such a table first would cost a pass over its cells for
+// nothing. A table of many rows is sized first, so that it is not copied as it grows.
 std::string csvUtf8FromArrays(const Table& table, const CsvDialect& dialect) {
+    constexpr size_t rowsSizedFirst = 1024;
     std::string csv;
-    csv.reserve(plainSize(table) + 3);
+    if (table.size() >= rowsSizedFirst) csv.reserve(plainSize(table) + 3);
     writeCsvUtf8FromArrays(table, appendingTo(csv), dialect);
     return csv;
 }
