@@ -351,12 +351,11 @@ static_assert(unbranchedFormulaTestAgrees());
 // to sixteen units is tested before it is written, and a longer one is written unquoted and
 // moved over for the opening quote when a unit turns out to need it.
 template <CsvQuoting quoting, bool guardFormulas>
-char* writeField(char* p, const Text& cell, const Separator& separator, bool onlyCell) {
+char* writeField(char* p, std::u16string_view cell, const Separator& separator, bool onlyCell) {
     constexpr bool minimal = quoting == CsvQuoting::minimal;
     const char16_t* const s = cell.data();
     const size_t n = cell.size();
-    // An empty cell's first unit is its terminating NUL, which starts no formula.
-    const bool guarded = guardFormulas && startsFormulaUnbranched(s[0]);
+    const bool guarded = guardFormulas && n > 0 && startsFormulaUnbranched(s[0]);
 #if defined(__SSE2__)
     if (n >= 8 && n <= 16) {
         const ShortCell read = readShortCell<8>(s, n, separator.lanes, minimal);
@@ -458,7 +457,7 @@ class RecordWriter {
             }
             *p = separator.byte;
             p += !firstCell;
-            p = writeField<quoting, guardFormulas>(p, *cell, separator, onlyCell);
+            p = writeField<quoting, guardFormulas>(p, text, separator, onlyCell);
         }
         p_ = p;
     }
