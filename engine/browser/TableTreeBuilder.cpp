@@ -62,8 +62,7 @@ TableTreeBuilder::TableTreeBuilder(SpanMode spans, bool keepLineBreaks, bool lin
     push(keyOf(Tag::html), nullptr, false);
 }
 
-std::uint32_t TableTreeBuilder::keyOfName(Tag tag, std::string_view name, Namespace ns) {
-    if (tag != Tag::firstOther) return keyOf(tag, ns);
+std::uint32_t TableTreeBuilder::keyOfOtherName(std::string_view name, Namespace ns) {
     auto [it, added] = otherNames_.try_emplace(std::string(name), 0);
     if (added) {
         it->second = knownTagCount + 1 + static_cast<std::uint32_t>(otherNames_.size()) - 1;

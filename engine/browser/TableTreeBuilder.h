@@ -135,7 +135,10 @@ class TableTreeBuilder : public TokenSink {
     static std::uint32_t keyOf(Tag tag, Namespace ns = html) {
         return static_cast<std::uint32_t>(tag) * 3 + ns;
     }
-    std::uint32_t keyOfName(Tag tag, std::string_view name, Namespace ns);
+    std::uint32_t keyOfName(Tag tag, std::string_view name, Namespace ns) {
+        return tag != Tag::firstOther ? keyOf(tag, ns) : keyOfOtherName(name, ns);
+    }
+    std::uint32_t keyOfOtherName(std::string_view name, Namespace ns);
     Tag tagOf(const Element& e) const { return static_cast<Tag>(e.key / 3); }
     Namespace nsOf(const Element& e) const { return static_cast<Namespace>(e.key % 3); }
     bool isHtml(const Element& e, Tag tag) const { return e.key == keyOf(tag); }

@@ -247,6 +247,14 @@ constexpr auto groupTable = [] {
     return groups;
 }();
 
+// Names are short: a loop beats a call to compare them.
+bool sameBytes(std::string_view a, std::string_view b) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Tag knownTag(std::string_view name) {
@@ -256,8 +264,7 @@ Tag knownTag(std::string_view name) {
         const std::int16_t entry = hashedTags[slot];
         if (entry < 0) return Tag::firstOther;
         const NamedTag& candidate = listedTags[static_cast<std::size_t>(entry)];
-        if (candidate.name.size() == name.size() &&
-            std::equal(name.begin(), name.end(), candidate.name.begin()))
+        if (candidate.name.size() == name.size() && sameBytes(candidate.name, name))
             return candidate.tag;
     }
 }
