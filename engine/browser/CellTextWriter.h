@@ -4,7 +4,10 @@
 // joined with one space, or with "\n" when line breaks are kept. Input is valid UTF-8.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "Text.h"
@@ -21,9 +24,8 @@ class CellTextWriter {
     void write(std::string_view utf8) {
         const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
         const auto* end = p + utf8.size();
-        const size_t used = text_.size();
-        text_.resize(used + utf8.size() + 1);
-        char16_t* out = text_.data() + used;
+        reserve(size_ + utf8.size() + 1);
+        char16_t* out = text_.get() + size_;
         while (p < end) {
             if (isSpace(*p)) {
                 if (lineHasText_) pendingSpace_ = true;
@@ -45,7 +47,7 @@ class CellTextWriter {
                 }
             }
         }
-        text_.resize(static_cast<size_t>(out - text_.data()));
+        size_ = static_cast<size_t>(out - text_.get());
     }
 
     void lineBreak() {
@@ -59,8 +61,8 @@ class CellTextWriter {
     // its size, so that a cell keeps no more memory than its text needs, and the writer keeps
     // its room for the next cell.
     Text take() {
-        Text done(text_);
-        text_.clear();
+        Text done = size_ > 0 ? Text(text_.get(), size_) : Text();
+        size_ = 0;
         lineHasText_ = pendingSpace_ = pendingBreak_ = false;
         return done;
     }
@@ -100,7 +102,19 @@ class CellTextWriter {
         return p + length;
     }
 
-    Text text_;
+    // Room for `units` code units, keeping those written; grown without filling it first.
+    void reserve(size_t units) {
+        if (units <= capacity_) return;
+        const size_t capacity = std::max(units, 2 * capacity_);
+        std::unique_ptr<char16_t[]> grown(new char16_t[capacity]);
+        if (size_ > 0) std::memcpy(grown.get(), text_.get(), size_ * sizeof(char16_t));
+        text_ = std::move(grown);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char16_t[]> text_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
     char16_t separator_;
     bool lineHasText_ = false;
     bool pendingSpace_ = false;
