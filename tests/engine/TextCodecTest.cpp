@@ -1,6 +1,8 @@
 // Strict decoding in each numbered encoding, and the fast UTF-8 paths.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -99,7 +101,7 @@ TEST(Utf, validatorAgreesWithDecoder) {
 
 // Every lead byte with every second byte, and three-byte forms with third bytes on both sides
 // of the continuation range, standing at the start, in the middle and at the end of ASCII
-// runs long enough to be read a block at a time.
+// runs long enough to be read a block at a time, and across the blocks' edges.
 TEST(Utf, validatorAgreesWithDecoderOnEveryShortSequence) {
     std::vector<std::string> sequences;
     for (int lead = 0x80; lead < 0x100; ++lead) {
@@ -116,14 +118,45 @@ TEST(Utf, validatorAgreesWithDecoderOnEveryShortSequence) {
     }
     int mismatches = 0;
     for (const std::string& sequence : sequences) {
-        for (const size_t before : {0, 7, 16, 31}) {
-            for (const size_t after : {0, 1, 20}) {
+        for (const size_t before : {0, 7, 31, 63, 77}) {
+            for (const size_t after : {0, 1, 70}) {
                 const std::string s = std::string(before, 'a') + sequence + std::string(after, 'b');
                 if (isValidUtf8(s) != decodeUtf8(s).has_value() && ++mismatches < 10)
                     ADD_FAILURE() << "before " << before << ", after " << after << ", lead "
                                   << int(static_cast<unsigned char>(sequence[0]));
             }
         }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Long texts of valid characters of every length, with now and then one byte changed:
+// faults anywhere in a long text, and sequences that run into its last bytes.
+TEST(Utf, validatorAgreesWithDecoderOnLongMixedTexts) {
+    const std::string_view pieces[] = {"a",
+                                       " ",
+                                       "<",
+                                       "\xC3\xA9",
+                                       "\xD0\x96",
+                                       "\xE2\x82\xAC",
+                                       "\xE4\xB8\xAD",
+                                       "\xED\x9F\xBF",
+                                       "\xEF\xBF\xBD",
+                                       "\xF0\x9F\x98\x80",
+                                       "\xF4\x8F\xBF\xBF"};
+    std::uint32_t random = 12345;
+    auto next = [&random] {
+        random = random * 1103515245u + 12345u;
+        return random >> 8;
+    };
+    int mismatches = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string s;
+        const size_t length = next() % 300;
+        while (s.size() < length) s += pieces[next() % std::size(pieces)];
+        if (round % 2 == 1 && !s.empty()) s[next() % s.size()] = static_cast<char>(next() & 0xFF);
+        if (isValidUtf8(s) != decodeUtf8(s).has_value() && ++mismatches < 10)
+            ADD_FAILURE() << "round " << round;
     }
     EXPECT_EQ(mismatches, 0);
 }
