@@ -55,16 +55,6 @@ void Table::appendRow(std::initializer_list<std::u16string_view> cells) {
     endRow();
 }
 
-size_t Table::width() const {
-    size_t widest = 0;
-    size_t rowStart = 0;
-    for (const size_t rowEnd : rowEnds_) {
-        widest = std::max(widest, rowEnd - rowStart);
-        rowStart = rowEnd;
-    }
-    return widest;
-}
-
 Table Table::takePendingCells() {
     Table pending;
     const size_t firstPending = empty() ? 0 : rowEnds_.back();
@@ -91,12 +81,6 @@ void Table::reallocate(size_t capacity) {
 void Table::reserve(size_t cells, size_t units) {
     cellEnds_.reserve(cellEnds_.size() + cells);
     if (textCapacity_ - textSize_ < units) reallocate(textSize_ + units);
-}
-
-void Table::shrinkToFit() {
-    if (textCapacity_ != textSize_) reallocate(textSize_);
-    cellEnds_.shrink_to_fit();
-    rowEnds_.shrink_to_fit();
 }
 
 bool operator==(const Table& a, const Table& b) {

@@ -20,36 +20,47 @@
 namespace gridmint {
 
 class Table;
+struct CellAt;
+struct RowAt;
+
+// A random-access iterator over the positions of a table's rows or cells, reading the one at
+// each position with `Read` (RowAt or CellAt, defined once Table is).
+template <class Value, class Read>
+class TablePositionIterator {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = Value;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Value;
+
+    TablePositionIterator() = default;
+    TablePositionIterator(const Table* table, size_t position)
+        : table_(table), position_(position) {}
+    Value operator*() const { return Read{}(*table_, position_); }
+    TablePositionIterator& operator++() { return ++position_, *this; }
+    TablePositionIterator operator++(int) { return {table_, position_++}; }
+    TablePositionIterator& operator--() { return --position_, *this; }
+    TablePositionIterator& operator+=(difference_type n) { return position_ += n, *this; }
+    TablePositionIterator operator+(difference_type n) const { return {table_, position_ + n}; }
+    difference_type operator-(const TablePositionIterator& other) const {
+        return static_cast<difference_type>(position_) -
+               static_cast<difference_type>(other.position_);
+    }
+    bool operator==(const TablePositionIterator& other) const {
+        return position_ == other.position_;
+    }
+
+  private:
+    const Table* table_ = nullptr;
+    size_t position_ = 0;
+};
 
 // The cells of one row of a Table; valid while the table is neither changed nor destroyed.
 class TableRow {
   public:
     // Walks the cells by their place in the table, so it outlives the row value it came from.
-    class iterator {
-      public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = std::u16string_view;
-        using difference_type = std::ptrdiff_t;
-        using pointer = void;
-        using reference = std::u16string_view;
-
-        iterator() = default;
-        iterator(const Table* table, size_t cell) : table_(table), cell_(cell) {}
-        std::u16string_view operator*() const;
-        iterator& operator++() { return ++cell_, *this; }
-        iterator operator++(int) { return {table_, cell_++}; }
-        iterator& operator--() { return --cell_, *this; }
-        iterator& operator+=(difference_type n) { return cell_ += n, *this; }
-        iterator operator+(difference_type n) const { return {table_, cell_ + n}; }
-        difference_type operator-(const iterator& other) const {
-            return static_cast<difference_type>(cell_) - static_cast<difference_type>(other.cell_);
-        }
-        bool operator==(const iterator& other) const { return cell_ == other.cell_; }
-
-      private:
-        const Table* table_ = nullptr;
-        size_t cell_ = 0;
-    };
+    using iterator = TablePositionIterator<std::u16string_view, CellAt>;
 
     TableRow(const Table& table, size_t firstCell, size_t endCell)
         : table_(&table), firstCell_(firstCell), endCell_(endCell) {}
@@ -78,31 +89,7 @@ class TableRow {
 
 class Table {
   public:
-    class iterator {
-      public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = TableRow;
-        using difference_type = std::ptrdiff_t;
-        using pointer = void;
-        using reference = TableRow;
-
-        iterator() = default;
-        iterator(const Table* table, size_t row) : table_(table), row_(row) {}
-        TableRow operator*() const { return (*table_)[row_]; }
-        iterator& operator++() { return ++row_, *this; }
-        iterator operator++(int) { return {table_, row_++}; }
-        iterator& operator--() { return --row_, *this; }
-        iterator& operator+=(difference_type n) { return row_ += n, *this; }
-        iterator operator+(difference_type n) const { return {table_, row_ + n}; }
-        difference_type operator-(const iterator& other) const {
-            return static_cast<difference_type>(row_) - static_cast<difference_type>(other.row_);
-        }
-        bool operator==(const iterator& other) const { return row_ == other.row_; }
-
-      private:
-        const Table* table_ = nullptr;
-        size_t row_ = 0;
-    };
+    using iterator = TablePositionIterator<TableRow, RowAt>;
 
     Table() = default;
     // A table moved from is empty.
@@ -134,8 +121,6 @@ class Table {
     // Every cell of every row, and the text they hold together.
     size_t cellCount() const { return cellEnds_.size(); }
     size_t textSize() const { return textSize_; }
-    // The widest row's cell count.
-    size_t width() const;
     // The text of the cell at `index` among all the table's cells, counted across rows.
     std::u16string_view cellAt(size_t index) const {
         const size_t start = cellStart(index);
@@ -172,8 +157,6 @@ class Table {
     Table takePendingCells();
     // Room for `cells` more cells holding `units` more code units.
     void reserve(size_t cells, size_t units);
-    // Gives back the room the buffers hold beyond what they use.
-    void shrinkToFit();
 
     friend bool operator==(const Table& a, const Table& b);
 
@@ -210,9 +193,15 @@ inline size_t TableRow::textSize() const {
     return empty() ? 0 : table_->cellEnds_[endCell_ - 1] - table_->cellStart(firstCell_);
 }
 
-inline std::u16string_view TableRow::iterator::operator*() const {
-    return table_->cellAt(cell_);
-}
+struct CellAt {
+    std::u16string_view operator()(const Table& table, size_t cell) const {
+        return table.cellAt(cell);
+    }
+};
+
+struct RowAt {
+    TableRow operator()(const Table& table, size_t row) const { return table[row]; }
+};
 
 // The table as rows of quoted cells, for test failure messages.
 std::ostream& operator<<(std::ostream& out, const Table& table);
