@@ -431,6 +431,15 @@ void AppDelegate::exportCompletion(const QString& destination) {
     updateCommandsEnabled();
 }
 
+// Streams the table's CSV in the export form into `path`, which is replaced only once it has
+// all of it; the CSV is never held whole in memory.
+bool AppDelegate::writeCsvFile(const QString& path, const Table& table, std::string& error) const {
+    return cli::writeFileAtomically(
+        QFile::encodeName(path).toStdString(),
+        [&](const OutputSink& sink) { return writeCsvUtf8FromArrays(table, sink, exportDialect_); },
+        error);
+}
+
 bool AppDelegate::writeShownTable(const QString& destination, QString& error) const {
     const Table* table = result_ && shownTableName_ ? result_->find(*shownTableName_) : nullptr;
     if (table == nullptr) {
@@ -438,8 +447,7 @@ bool AppDelegate::writeShownTable(const QString& destination, QString& error) co
         return false;
     }
     std::string why;
-    if (cli::writeFileAtomically(QFile::encodeName(destination).toStdString(),
-                                 csvUtf8FromArrays(*table, exportDialect_), why)) {
+    if (writeCsvFile(destination, *table, why)) {
         return true;
     }
     error = QString::fromStdString(why);
@@ -478,8 +486,7 @@ void AppDelegate::exportAllCompletion(const QString& folder) {
         const QString path =
             directory.filePath(QString::fromStdString(stems.next(name)) + QStringLiteral(".csv"));
         std::string error;
-        if (cli::writeFileAtomically(QFile::encodeName(path).toStdString(),
-                                     csvUtf8FromArrays(table, exportDialect_), error)) {
+        if (writeCsvFile(path, table, error)) {
             ++written;
         } else {
             failures << QString::fromStdString(error);

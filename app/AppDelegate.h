@@ -138,6 +138,7 @@ class AppDelegate : public QObject {
     void pageLoaded(PageLoad& outcome, const QString& typed);
     void chooseBrowserReading(bool chosen);
     void chooseExportDialect(const CsvDialect& dialect);
+    bool writeCsvFile(const QString& path, const Table& table, std::string& error) const;
     bool writeShownTable(const QString& destination, QString& error) const;
     // Hands a page's tables, by either reading, to presentTables.
     void tablesRead(PageLoad& outcome);
