@@ -72,6 +72,14 @@ class GatedLoader : public PageLoader {
     QStringList typedAddresses;
 };
 
+// A response of `body` as `type`, sent whole.
+ScriptedResponse html(std::string body, std::string type = "text/html") {
+    ScriptedResponse response;
+    response.headers = {{"Content-Type", std::move(type)}};
+    response.body = std::move(body);
+    return response;
+}
+
 QList<bool> conversionCommandsEnabled(MainWindow* window) {
     return {window->extractAction()->isEnabled(), window->openFileAction()->isEnabled(),
             window->openURLAction()->isEnabled()};
@@ -279,12 +287,6 @@ class OpenSourcesTest : public QObject {
 
     void overHttp() {
         TestHttpServer server;
-        const auto html = [](std::string body, std::string type = "text/html") {
-            ScriptedResponse response;
-            response.headers = {{"Content-Type", std::move(type)}};
-            response.body = std::move(body);
-            return response;
-        };
         server.route("/latin1.html",
                      html("<head><meta charset=iso-8859-1></head><table id=c><tr><td>Z\xFCrich"
                           "</td></tr></table>",
@@ -340,10 +342,7 @@ class OpenSourcesTest : public QObject {
             "\x93q\x94<td>b</table>";
         const QString shown = QStringLiteral("F2<sup>[2]</sup> \u201Cq\u201D<td>b");
         TestHttpServer server;
-        ScriptedResponse response;
-        response.headers = {{"Content-Type", "text/html; charset=iso-8859-1"}};
-        response.body = page.toStdString();
-        server.route("/page.html", response);
+        server.route("/page.html", html(page.toStdString(), "text/html; charset=iso-8859-1"));
         useLoader(std::make_shared<UrlPageLoader>());
         QAction* option = delegate().window()->browserReadingAction();
         QVERIFY(!option->isChecked());
@@ -392,10 +391,7 @@ class OpenSourcesTest : public QObject {
                 "</td><td>1</td></tr><tr><td>none</td><td>2</td></tr></table>")
                 .arg(withBase ? QStringLiteral("<base href=\"https://ex.org/d/\">") : QString());
         TestHttpServer server;
-        ScriptedResponse response;
-        response.headers = {{"Content-Type", "text/html"}};
-        response.body = page.toStdString();
-        server.route("/docs/list.html", response);
+        server.route("/docs/list.html", html(page.toStdString()));
         useLoader(std::make_shared<UrlPageLoader>());
         QAction* links = delegate().window()->keepLinksAction();
         QVERIFY(!links->isEnabled());  // it needs the browser reading
